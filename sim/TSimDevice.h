@@ -55,6 +55,7 @@ struct TSimAnswer {
     TSimPeer To;
     std::uint32_t From = 0;
     TSimClock::time_point SendAt;
+    bool Lost = false;   // chosen to be lost: not sent, only logged
 };
 
 // The protocol of one device, free of any I/O: a datagram goes in, answers come out and the

@@ -22,6 +22,7 @@ class TSimHost {
 public:
     TSimHost(const TSimHost&) = delete;
     TSimHost& operator=(const TSimHost&) = delete;
+    // Subclasses call Stop() first in their destructors: the thread uses their overrides.
     virtual ~TSimHost();
 
     // Adds a device and opens what it needs to listen; raises ESimError when that fails.
@@ -33,6 +34,8 @@ public:
     // Stops the thread; answers not yet due are dropped. Also done by the destructor.
     void Stop();
     bool Running() const { return Worker.joinable(); }
+    // The UDP port the devices listen on.
+    virtual std::uint16_t Port() const = 0;
 
     // One line per datagram in and out (with the whole payload in hex) and per ARP answer.
     // Called on the host's thread; set it before Start().
@@ -53,8 +56,6 @@ protected:
     void Dispatch(std::size_t index, const TBytes& data, const TSimPeer& from, std::uint32_t to,
                   TSimClock::time_point now);
     void Log(const std::string& line) const;
-    // Subclasses call it first in their destructors: the thread uses their overrides.
-    void StopBeforeDestruction() { Stop(); }
 
     std::vector<std::unique_ptr<TSimDevice>> Devices;
 

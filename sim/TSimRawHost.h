@@ -20,6 +20,8 @@ public:
     explicit TSimRawHost(const std::string& interfaceName, std::uint16_t port = kDevicePort);
     ~TSimRawHost() override;
 
+    std::uint16_t Port() const override { return MyPort; }
+
 protected:
     void Attach(std::size_t) override {}
     std::vector<int> Descriptors() const override { return {Socket}; }
@@ -34,6 +36,7 @@ private:
     std::uint16_t MyPort;
     int Socket = -1;
     int InterfaceIndex = 0;
+    std::uint16_t Identification = 0;
 };
 
 } // namespace qubra

@@ -31,7 +31,7 @@ public:
     explicit TSimUdpHost(std::uint16_t port = 0, std::uint32_t broadcastIP = kLoopbackBroadcast);
     ~TSimUdpHost() override;
 
-    std::uint16_t Port() const { return MyPort; }
+    std::uint16_t Port() const override { return MyPort; }
 
 protected:
     void Attach(std::size_t index) override;
