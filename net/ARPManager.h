@@ -103,13 +103,17 @@ private:
     std::vector<MIB_IPADDRROW> IPRows;
 
     const TIPHelperLibrary* Library();
+    // The library's operation, or nullptr (reported) when it is missing.
+    template <typename TFunction>
+    const TFunction* Function(TFunction TIPHelperLibrary::*Member, const char* Operation);
     void ReportError(int Code, const char* Operation) const;
     template <typename TRow>
-    int ReadTable(const std::function<std::uint32_t(void*, std::uint32_t*, bool)>& Read,
-                  const char* Operation, std::vector<TRow>& Rows);
+    int ReadTable(TTableRead TIPHelperLibrary::*Member, const char* Operation,
+                  std::vector<TRow>& Rows);
+    // The route lookup without reporting; its code also becomes the last system error.
     std::uint32_t BestInterfaceCode(std::uint32_t IP, std::uint32_t& IfIndex);
-    bool ChangeEntry(const std::function<std::uint32_t(const MIB_IPNETROW&)>& Change,
-                     const MIB_IPNETROW& Row, const char* Operation);
+    bool ChangeEntry(TEntryChange TIPHelperLibrary::*Member, const MIB_IPNETROW& Row,
+                     const char* Operation);
     template <typename TMatch>
     bool DeleteMatchingRows(TMatch Match);
 };

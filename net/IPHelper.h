@@ -4,9 +4,12 @@
 // IP helper interface: rows of fixed layout, status codes as results, 0 for success.
 // A backend fills a TIPHelperLibrary; TARPManager never talks to the host any other way.
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace qubra {
 
@@ -47,16 +50,54 @@ static_assert(sizeof(MIB_IPADDRROW) == 24);
 // Table reads fill Table with a 32-bit row count followed by the rows; when *Size is too small
 // they return ERROR_INSUFFICIENT_BUFFER and set *Size, an empty table gives ERROR_NO_DATA.
 // Every failing operation also leaves its code in errno, the thread's last system error.
+using TTableRead = std::function<std::uint32_t(void* Table, std::uint32_t* Size, bool Order)>;
+using TEntryChange = std::function<std::uint32_t(const MIB_IPNETROW& Row)>;
+// MAC points to *Length bytes (at most 8); on success they hold the answer, *Length its size.
+using TARPRequest = std::function<std::uint32_t(std::uint32_t DestIP, std::uint32_t SrcIP,
+                                                void* MAC, std::uint32_t* Length)>;
+using TRouteLookup = std::function<std::uint32_t(std::uint32_t DestAddr, std::uint32_t* IfIndex)>;
+
 struct TIPHelperLibrary {
-    std::function<std::uint32_t(void* Table, std::uint32_t* Size, bool Order)> GetIpNetTable;
-    std::function<std::uint32_t(const MIB_IPNETROW& Row)> CreateIpNetEntry;
-    std::function<std::uint32_t(const MIB_IPNETROW& Row)> DeleteIpNetEntry;
-    // MAC points to *Length bytes (at most 8); on success they hold the answer, *Length its size.
-    std::function<std::uint32_t(std::uint32_t DestIP, std::uint32_t SrcIP, void* MAC,
-                                std::uint32_t* Length)> SendARP;
-    std::function<std::uint32_t(void* Table, std::uint32_t* Size, bool Order)> GetIpAddrTable;
-    std::function<std::uint32_t(std::uint32_t DestAddr, std::uint32_t* IfIndex)> GetBestInterface;
+    TTableRead GetIpNetTable;
+    TEntryChange CreateIpNetEntry;
+    TEntryChange DeleteIpNetEntry;
+    TARPRequest SendARP;
+    TTableRead GetIpAddrTable;
+    TRouteLookup GetBestInterface;
 };
+
+// Table order: by interface, then by address as dotted text would sort numerically.
+inline std::uint64_t TableOrderKey(const MIB_IPNETROW& Row)
+{
+    return std::uint64_t{Row.dwIndex} << 32 | __builtin_bswap32(Row.dwAddr);
+}
+inline std::uint64_t TableOrderKey(const MIB_IPADDRROW& Row)
+{
+    return __builtin_bswap32(Row.dwAddr);
+}
+
+// Writes Rows (sorted when Order is set) into a table buffer in the form the table reads use.
+// When the buffer is too small it asks for room to spare, so rows added before the next call
+// still fit.
+template <typename TRow>
+std::uint32_t FillIPHelperTable(std::vector<TRow> Rows, void* Table, std::uint32_t* Size, bool Order)
+{
+    if (Rows.empty())
+        return ERROR_NO_DATA;
+    const std::size_t needed = 4 + Rows.size() * sizeof(TRow);
+    if (Table == nullptr || *Size < needed) {
+        *Size = static_cast<std::uint32_t>(needed + 16 * sizeof(TRow));
+        return ERROR_INSUFFICIENT_BUFFER;
+    }
+    if (Order)
+        std::stable_sort(Rows.begin(), Rows.end(), [](const TRow& a, const TRow& b) {
+            return TableOrderKey(a) < TableOrderKey(b);
+        });
+    const auto count = static_cast<std::uint32_t>(Rows.size());
+    std::memcpy(Table, &count, 4);
+    std::memcpy(static_cast<std::uint8_t*>(Table) + 4, Rows.data(), Rows.size() * sizeof(TRow));
+    return 0;
+}
 
 // Opens a library; nullptr with errno set when it cannot be opened.
 using TIPHelperLoader = std::function<std::shared_ptr<const TIPHelperLibrary>()>;
