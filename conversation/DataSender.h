@@ -1,0 +1,124 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "conversation/DataSenderView.h"
+#include "i18n/Messages.h"
+#include "model/DataManager.h"
+#include "model/DataPacket.h"
+#include "net/MySocket.h"
+
+namespace qubra {
+
+// One conversation with a device over UDP: reading and writing the setup records, searching a
+// device by IP or MAC, reading and assigning its network settings, and the notice reporting
+// the outcome. Everything shown or asked goes through the view. Runs on the main thread.
+class TfDataSender {
+public:
+    static constexpr std::uint16_t kDefaultDevicePort = 30718;
+    static constexpr std::int32_t kDefaultAnswerTimeout = 3500;
+    // The answer time-out while a device is searched for again after a write or an assignment.
+    static constexpr std::int32_t kReturnAnswerTimeout = 1000;
+    // Searches made while waiting for a device to come back.
+    static constexpr int kReturnAttempts = 13;
+
+    // DataManager may be nullptr: the record loops then do nothing, the searches and the
+    // address assignment use their built-in records.
+    TfDataSender(TDataSenderView& View, TDataManager* DataManager);
+    // Closes the socket, then raises OnDestroy.
+    ~TfDataSender();
+    TfDataSender(const TfDataSender&) = delete;
+    TfDataSender& operator=(const TfDataSender&) = delete;
+
+    TDataManager* DataManager;
+    // Dotted address of the device, in the form IPToStr gives: answers are matched against it.
+    std::string TargetIP;
+    std::uint16_t DevicePort = kDefaultDevicePort;
+    // Where the searches by MAC broadcast to.
+    std::string BroadcastIP = "255.255.255.255";
+    // Milliseconds; every wait derives its number of cycles from it.
+    std::int32_t AnswerTimeout = kDefaultAnswerTimeout;
+    // Records asked for or sent, and answers or confirmations counted, by the last record loop.
+    std::int32_t RequestedCount = 0;
+    std::int32_t AnsweredCount = 0;
+    // The device answered the last search or address assignment.
+    bool DeviceAnswered = false;
+    TMySocket MySock;
+
+    // Raised while the engine is destroyed.
+    std::function<void(TfDataSender&)> OnDestroy;
+
+    TDataSenderView& View() const { return FView; }
+    // Closes the socket and the window; later calls have no further effect.
+    void Close();
+    bool Closed() const { return FClosed; }
+
+    void CloseSocket();
+    void SetSearchMode();
+    void SetExchangeMode(const std::string& IPText);
+
+    // Asks for one record; with Wait, waits for the answer and takes it in. Never raises.
+    bool QueryRecord(TDataPacket* Record, bool Wait, bool ShowProgress);
+    // Sends one record with its set header; does not wait. Never raises.
+    void SetRecord(TDataPacket* Record);
+    // Reads every setup record; the number answered.
+    int QueryRecords(const std::string& IPText);
+    // Writes every setup record read from the device; the number of confirmations.
+    int SendRecords(const std::string& IPText);
+
+    // Shows Text (empty keeps the status) with the picture of Icon and one button, modally;
+    // the window closes once the button is pressed.
+    void ShowNotice(const std::string& Text, const std::string& ButtonCaption, TMessageIcon Icon);
+    // The same in a separate window of its own, without data manager.
+    void ShowNoticeWindow(const std::string& Text, const std::string& ButtonCaption,
+                          TMessageIcon Icon);
+
+    // An empty Caption shows the default status; KeepConnection uses the socket as it is.
+    std::string SearchByIP(const std::string& IPText, const std::string& Caption = "",
+                           bool KeepConnection = false);
+    std::string SearchByMAC(const std::string& MACText, const std::string& Caption = "",
+                            bool KeepConnection = false);
+    std::string WaitForDevice(const std::string& MACText, const std::string& Caption = "");
+    // Mask is a netmask in network order; the parameters change only on success.
+    bool ReadNetworkSettings(std::string& IPText, std::string& GatewayText, std::uint32_t& Mask);
+    bool SendSetIP(const std::string& TargetIPText, const std::string& NewIPText, bool SkipQuery,
+                   bool Wait, std::uint32_t Mask, const std::string& GatewayText);
+    bool AssignIP(const std::string& MACText, const std::string& NewIPText, std::uint32_t Mask,
+                  const std::string& GatewayText);
+
+private:
+    // Examines one received packet; true when it is the match that ends the draining.
+    using TPacketCheck = std::function<bool(const TMyPacket&)>;
+
+    void Show(const std::string& Status);
+    void ShowProgress(int Position, const std::string& Status);
+    TMessageAnswer Ask(const std::string& Caption, const std::string& Text, TMessageIcon Icon,
+                       TMessageAnswer DefaultButton);
+
+    // Cycles of CycleMs, at most MaxCycles, each followed by draining the receive queue and by
+    // Cycled, which tells whether the wait is over. Finished true runs no cycle at all.
+    void AwaitAnswers(int CycleMs, int MaxCycles, const TPacketCheck& Check,
+                      const std::function<bool()>& Cycled, bool Finished = false);
+    bool FromDevice(const TMyPacket& Packet) const;
+
+    void AimAtDevice();
+    void ConnectAfresh();
+    void ConnectForSearch();
+    std::vector<TDataPacket*> SetupRecords() const;
+    int CountReceived(const std::vector<TDataPacket*>& Records) const;
+    bool AcceptQueryAnswer(const TMyPacket& Packet);
+    bool IsSetConfirmation(const TMyPacket& Packet) const;
+
+    bool AssignThroughARP(const std::uint8_t* WantedMAC, const std::string& NewIPText,
+                          std::uint32_t NewIP, std::uint32_t Mask, const std::string& GatewayText,
+                          bool Found);
+    bool ConfirmNoConflict(std::uint32_t NewIP, const std::uint8_t* WantedMAC, bool KeyedTexts);
+
+    TDataSenderView& FView;
+    bool FClosed = false;
+};
+
+} // namespace qubra

@@ -1,0 +1,353 @@
+#include <array>
+#include <chrono>
+#include <thread>
+
+#include "conversation/BuiltInRecords.h"
+#include "conversation/DataSender.h"
+#include "conversation/ScopeGuards.h"
+#include "conversation/WaitCycles.h"
+#include "i18n/Language.h"
+#include "model/Conversions.h"
+#include "net/ARPManager.h"
+
+namespace qubra {
+
+namespace {
+
+using TMAC = std::array<std::uint8_t, 6>;
+
+TMAC MACOfValue(std::uint64_t Value)
+{
+    TMAC mac{};
+    for (std::uint8_t& byte : mac) {
+        byte = static_cast<std::uint8_t>(Value & 0xFF);
+        Value >>= 8;
+    }
+    return mac;
+}
+
+std::uint64_t ValueOfMAC(const std::uint8_t* MAC)
+{
+    std::uint64_t value = 0;
+    for (int i = 5; i >= 0; --i)
+        value = (value << 8) | MAC[i];
+    return value;
+}
+
+bool IsZeroMAC(const std::uint8_t* MAC)
+{
+    return ValueOfMAC(MAC) == 0;
+}
+
+} // namespace
+
+void TfDataSender::ConnectForSearch()
+{
+    if (MySock.Connected() && (MySock.RemoteIP() != TargetIP ||
+                               MySock.RemotePort() != DevicePort || MySock.Bound()))
+        MySock.Close();
+    MySock.SetRemoteIP(TargetIP);
+    MySock.SetRemotePort(DevicePort);
+    MySock.Connect(false);
+}
+
+std::string TfDataSender::SearchByIP(const std::string& IPText, const std::string& Caption,
+                                     bool KeepConnection)
+{
+    SetSearchMode();
+    std::string result;
+    bool found = false;
+    DeviceAnswered = false;
+    if (!IPText.empty())
+        TargetIP = IPText;
+    if (!KeepConnection)
+        ConnectForSearch();
+
+    FView.SetStatus(!Caption.empty() ? Caption
+                                     : GetText(msgVyhledavamZariz) + IPToStr(StrToIP(IPText)) + "...");
+    FView.SetAnimation(true);
+    FView.Pump();
+    RunWithFinally(
+        [&] {
+            TNamedRecord record(DataManager, kSearchingRecordName, BuildSearchingRecord);
+            MySock.Send(record->GetQueryRequest());
+            AwaitAnswers(
+                kSearchCycleMs, CycleCount(AnswerTimeout, kSearchCycleMs, 1),
+                [&](const TMyPacket& packet) {
+                    if (packet.IP != TargetIP)
+                        return false;
+                    record->SetData(packet.Data);
+                    if (record->GetKind() != hkAnswer)
+                        return false;
+                    result = record->GetValue("unit_mac").AsText();
+                    DeviceAnswered = found = true;
+                    return true;
+                },
+                [&] { return found; });
+        },
+        [&] { FView.SetAnimation(false); });
+    return result;
+}
+
+std::string TfDataSender::SearchByMAC(const std::string& MACText, const std::string& Caption,
+                                      bool KeepConnection)
+{
+    SetSearchMode();
+    std::string result;
+    bool found = false;
+    DeviceAnswered = false;
+    const std::uint64_t wanted = TARPManager::MACTextToValue(MACText);
+    TargetIP.clear();
+    if (!KeepConnection) {
+        if (MySock.IsOpen())
+            MySock.Close();
+        MySock.SetRemoteIP(BroadcastIP);
+        MySock.SetRemotePort(DevicePort);
+        MySock.Bind();
+        MySock.SetBroadCastAccept(true);
+    }
+
+    FView.SetStatus(!Caption.empty()
+                        ? Caption
+                        : GetText(msgVyhledavamZariz) + MACToStr(MACOfValue(wanted).data()) + "...");
+    FView.SetAnimation(true);
+    FView.Pump();
+    RunWithFinally(
+        [&] {
+            TNamedRecord record(DataManager, kSearchingRecordName, BuildSearchingRecord);
+            MySock.SendTo(record->GetQueryRequest(), MySock.RemoteIP(), MySock.RemotePort());
+            AwaitAnswers(
+                kSearchCycleMs, CycleCount(AnswerTimeout, kSearchCycleMs, 1),
+                [&](const TMyPacket& packet) {
+                    // Shorter data leaves the record's further bytes as the last datagram left them.
+                    record->SetData(packet.Data);
+                    if (TARPManager::MACTextToValue(record->GetValue("unit_mac").AsText()) != wanted ||
+                        record->GetKind() != hkAnswer)
+                        return false;
+                    result = packet.IP;
+                    DeviceAnswered = found = true;
+                    return true;
+                },
+                [&] { return found; });
+        },
+        [&] {
+            MySock.SetBroadCastAccept(false);
+            FView.SetAnimation(false);
+        });
+    return result;
+}
+
+std::string TfDataSender::WaitForDevice(const std::string& MACText, const std::string& Caption)
+{
+    std::string result;
+    const std::string caption = Caption.empty() ? GetText(msgCekamNaZarizen) : Caption;
+    TTemporaryValue<std::int32_t> timeout(AnswerTimeout, kReturnAnswerTimeout);
+    CloseSocket();
+    SetSearchMode();
+    MySock.SetRemoteIP(BroadcastIP);
+    MySock.SetRemotePort(DevicePort);
+    MySock.Bind();
+    for (int attempt = 0; attempt < kReturnAttempts && result.empty(); ++attempt)
+        result = SearchByMAC(MACText, caption, true);
+    return result;
+}
+
+bool TfDataSender::ReadNetworkSettings(std::string& IPText, std::string& GatewayText,
+                                       std::uint32_t& Mask)
+{
+    if (!IPText.empty())
+        TargetIP = IPText;
+    TNamedRecord record(DataManager, kSetIPRecordName, BuildSetIPRecord);
+    SetExchangeMode(IPText);
+    const bool ok = QueryRecord(&*record, true, true);
+    if (ok) {
+        IPText = record->GetValue("unit_ip").AsText();
+        GatewayText.clear();
+        if (record->HasItem("gateway_ip"))
+            GatewayText = record->GetValue("gateway_ip").AsText();
+        Mask = 0;
+        if (record->HasItem("num_host_bits"))
+            Mask = TARPManager::HostBitsToMask(
+                static_cast<int>(record->GetValue("num_host_bits").Integer()));
+    }
+    return ok;
+}
+
+bool TfDataSender::SendSetIP(const std::string& TargetIPText, const std::string& NewIPText,
+                             bool SkipQuery, bool Wait, std::uint32_t Mask,
+                             const std::string& GatewayText)
+{
+    if (!TargetIPText.empty())
+        TargetIP = TargetIPText;
+    TNamedRecord record(DataManager, kSetIPRecordName, BuildSetIPRecord);
+    ConnectForSearch();
+    record->ApplyDefaults();
+
+    if (!SkipQuery) {
+        SetExchangeMode(TargetIPText);
+        // Without the device's own bytes the request overwrites its other settings.
+        if (!QueryRecord(&*record, true, true) &&
+            Ask(GetText(msgUpozorneni),
+                GetText(msgNastaveniMuzeZ) + "\r\n" + GetText(msgChcetePokracova),
+                TMessageIcon::Information, TMessageAnswer::No) != TMessageAnswer::Yes)
+            return false;
+    }
+    Show(GetText(msgNastaveniIPAdr) + NewIPText + "...");
+
+    record->SetValue("unit_ip", NewIPText);
+    if (record->HasItem("gateway_ip"))
+        record->SetValue("gateway_ip", GatewayText);
+    if (record->HasItem("num_host_bits"))
+        record->SetValue("num_host_bits", TARPManager::MaskToHostBits(Mask));
+    // TargetIP, not the parameter: an empty parameter keeps the device aimed at before.
+    MySock.SendTo(record->GetSetRequest(), TargetIP, MySock.RemotePort());
+
+    bool result = false;
+    if (Wait) {
+        // The answer may come from the device's new address, so any sender counts.
+        AwaitAnswers(
+            kSearchCycleMs, CycleCount(AnswerTimeout, kSearchCycleMs, 1),
+            [&](const TMyPacket& packet) {
+                record->SetData(packet.Data);
+                result = record->GetKind() == hkSetAnswer;
+                DeviceAnswered = DeviceAnswered || result;
+                return result;
+            },
+            [&] { return result; });
+    }
+    return result;
+}
+
+bool TfDataSender::ConfirmNoConflict(std::uint32_t NewIP, const std::uint8_t* WantedMAC,
+                                     bool KeyedTexts)
+{
+    TPhysAddr answer{};
+    if (!ARPManager().ResolveMAC(NewIP, answer) || IsZeroMAC(answer.data()) ||
+        ValueOfMAC(answer.data()) == ValueOfMAC(WantedMAC))
+        return true;
+    const std::string address = IPToStr(NewIP);
+    const std::string station = MACToStr(answer.data());
+    TMessageAnswer reply;
+    if (KeyedTexts)
+        reply = Ask(GetText(msgVarovani2),
+                    GetText(msgIPAdresa0) + address + GetText(msgJizJePrirazen0) + station +
+                        GetText(msgAMohloByDoj) + "\r\n" + GetText(msgChcetePrestoPo1),
+                    TMessageIcon::Question, TMessageAnswer::No);
+    else
+        reply = Ask("Varování",
+                    GetText(msgIPAdresa) + address + " již je přiřazena jinému zařízení v síti (" +
+                        station + ") a mohlo by dojít ke konfliktu.\r\nChcete přesto pokračovat?",
+                    TMessageIcon::Question, TMessageAnswer::No);
+    return reply == TMessageAnswer::Yes;
+}
+
+bool TfDataSender::AssignIP(const std::string& MACText, const std::string& NewIPText,
+                            std::uint32_t Mask, const std::string& GatewayText)
+{
+    TMAC wantedMAC{};
+    try {
+        if (!StrToMAC(MACText, wantedMAC.data()))
+            return false;
+    } catch (const EConvertError&) {
+        return false;
+    }
+    const std::uint32_t newIP = StrToIP(NewIPText);
+    TARPManager& arp = ARPManager();
+
+    if (newIP != 0 && !arp.IsLocalAddress(newIP)) {
+        const TMessageAnswer reply =
+            Ask(GetText(msgVarovani),
+                GetText(msgAdresaKterouC) + IPToStr(newIP) + GetText(msgNeprislusiSte) + "\r\n" +
+                    GetText(msgChceteJiPresto),
+                TMessageIcon::Warning, TMessageAnswer::No);
+        DeviceAnswered = true;
+        if (reply != TMessageAnswer::Yes)
+            return false;
+    }
+
+    Show(GetText(msgHledaniZarizeni) + MACText + "...");
+    // The canonical text: the search compares MACs in a form that takes no "." separators.
+    const std::string found = SearchByMAC(MACToStr(wantedMAC.data()), "", false);
+    bool reachable = !found.empty();
+
+    if (!found.empty() && !arp.IsLocalAddress(StrToIP(found))) {
+        TPhysAddr reply{};
+        std::uint32_t length = reply.size();
+        bool answered = false;
+        try {
+            answered = arp.SendARP(StrToIP(found), reply, 0, length);
+        } catch (const std::exception&) {
+            // An ARP error means the same as no reply: the device cannot be reached.
+        }
+        if (!answered) {
+            if (Ask(GetText(msgVarovani0),
+                    GetText(msgZarizeniByloDe) + "\r\n" + GetText(msgChcetePrestoPo),
+                    TMessageIcon::Warning, TMessageAnswer::Yes) != TMessageAnswer::Yes)
+                return false;
+            reachable = false;
+        }
+    }
+
+    if (reachable) {
+        if ((StrToIP(found) != newIP || newIP == 0) &&
+            !ConfirmNoConflict(newIP, wantedMAC.data(), false))
+            return false;
+        return SendSetIP(found, NewIPText, false, true, Mask, GatewayText);
+    }
+    return AssignThroughARP(wantedMAC.data(), NewIPText, newIP, Mask, GatewayText, !found.empty());
+}
+
+bool TfDataSender::AssignThroughARP(const std::uint8_t* WantedMAC, const std::string& NewIPText,
+                                    std::uint32_t NewIP, std::uint32_t Mask,
+                                    const std::string& GatewayText, bool Found)
+{
+    const std::string macText = MACToStr(WantedMAC);
+    if (!Found &&
+        Ask(GetText(msgZarizeniNebylo),
+            GetText(msgZarizeni) + macText + GetText(msgNebyloNalezen) + "\r\n" +
+                GetText(msgPokudJsteSiJi) + GetText(msgJeMozneZeJeh) + "\r\n\r\n" +
+                GetText(msgChcetePrestoZk),
+            TMessageIcon::Warning, TMessageAnswer::No) != TMessageAnswer::Yes)
+        return false;
+
+    Show(GetText(msgKontrolaIPAdre) + IPToStr(NewIP) + "...");
+    if (!ConfirmNoConflict(NewIP, WantedMAC, true))
+        return false;
+
+    TARPManager& arp = ARPManager();
+    arp.GetARPTable();
+    arp.DeleteARPEntriesByIP(NewIP, 0);
+    arp.DeleteARPEntriesByMAC(WantedMAC, 0);
+    if (!arp.AddARPEntry(NewIP, WantedMAC, MIB_IPNET_TYPE_STATIC, -1))
+        return false;
+
+    return RunWithFinally(
+        [&] {
+            Show(GetText(msgPredavamInforma));
+            // Not acknowledged: the repetition and the searches below cover lost requests.
+            for (int i = 0; i < 3; ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                SendSetIP(NewIPText, NewIPText, true, false, Mask, GatewayText);
+            }
+            TTemporaryValue<std::int32_t> timeout(AnswerTimeout, kReturnAnswerTimeout);
+            CloseSocket();
+            SetSearchMode();
+            MySock.SetRemoteIP(NewIPText);
+            MySock.SetRemotePort(DevicePort);
+            MySock.Connect(false);
+            const std::string caption = GetText(msgCekamNaZarizen);
+            const std::uint64_t wanted = ValueOfMAC(WantedMAC);
+            for (int attempt = 0; attempt < kReturnAttempts; ++attempt) {
+                const std::string answer = SearchByIP(NewIPText, caption, true);
+                if (!answer.empty() && TARPManager::MACTextToValue(answer) == wanted)
+                    return true;
+            }
+            return false;
+        },
+        [&] {
+            arp.GetARPTable();
+            arp.RemoveARPEntry(NewIP, WantedMAC, 0);
+        });
+}
+
+} // namespace qubra
