@@ -1,0 +1,212 @@
+#include "ConversationTestSupport.h"
+
+#include <cstring>
+#include <stdexcept>
+
+#include "model/Conversions.h"
+#include "net/ARPManager.h"
+#include "net/ARPMemoryBackend.h"
+
+namespace qubra::test {
+namespace {
+
+const char* const kForeignDeviceIP = "127.0.2.9";
+const char* const kOtherStationMAC = "02-00-00-00-00-50";
+
+// The workstation sits in 127.0.0.0/24 with one known neighbour; addresses in 127.0.1.0 and
+// 127.0.2.0 are foreign subnets.
+class AssignIPTest : public ConversationTest {
+protected:
+    TARPMemoryBackend Arp;
+    std::unique_ptr<TScopedIPHelper> Scope;
+    std::vector<MIB_IPNETROW> TableBefore;
+
+    void SetUp() override
+    {
+        Arp.AddAddress("127.0.0.1", "255.255.255.0", 1);
+        Arp.AddNeighbour("127.0.0.254", "02-00-00-00-00-fe", MIB_IPNET_TYPE_DYNAMIC, 1);
+        Scope = std::make_unique<TScopedIPHelper>(Arp.Loader());
+        TableBefore = Arp.Neighbours;
+    }
+
+    bool TableUnchanged() const
+    {
+        return Arp.Neighbours.size() == TableBefore.size() &&
+               std::memcmp(Arp.Neighbours.data(), TableBefore.data(),
+                           TableBefore.size() * sizeof(MIB_IPNETROW)) == 0;
+    }
+
+    void ExpectQuestion(std::size_t index, const std::string& caption, const std::string& text,
+                        TMessageIcon icon, TMessageAnswer defaultButton) const
+    {
+        ASSERT_GT(View.Questions.size(), index);
+        const TMessageBox& box = View.Questions[index];
+        EXPECT_EQ(box.Caption, caption);
+        EXPECT_EQ(box.Text, text);
+        EXPECT_EQ(box.Icon, icon);
+        EXPECT_EQ(box.DefaultButton, defaultButton);
+        EXPECT_EQ(box.Buttons, TMessageButtons::YesNo);
+    }
+};
+
+TEST_F(AssignIPTest, InvalidMACEndsAtOnceWithoutAQuestion)
+{
+    TSimDevice& device = AddDevice();
+    Start();
+    for (const char* mac : {"00-20-4a-00-00", "", "zz-20-4a-00-00-01", "00-20-4a-00-00-01-02"}) {
+        EXPECT_FALSE(Sender->AssignIP(mac, kDeviceIP, 0, "0.0.0.0")) << mac;
+    }
+    EXPECT_TRUE(View.Questions.empty());
+    EXPECT_TRUE(View.Statuses.empty());
+    EXPECT_TRUE(Arp.Calls.empty());
+    EXPECT_TRUE(device.Received().empty());
+}
+
+TEST_F(AssignIPTest, AddressOutsideTheSubnetsIsAskedFirstAndNoEndsIt)
+{
+    TSimDevice& device = AddDevice();
+    Start();
+    View.Answers = {TMessageAnswer::No};
+    EXPECT_FALSE(Sender->AssignIP(kDeviceMAC, "10.1.2.3", 0, "0.0.0.0"));
+    ExpectQuestion(0, "Varování",
+                   "Adresa, kterou chcete přiřadit (10.1.2.3) nepřísluší stejné podsíti jako tento "
+                   "počítač.\r\nChcete ji přesto přiřadit?",
+                   TMessageIcon::Warning, TMessageAnswer::No);
+    EXPECT_TRUE(Sender->DeviceAnswered);
+    EXPECT_EQ(View.Questions.size(), 1u);
+    EXPECT_TRUE(device.Received().empty());
+    EXPECT_TRUE(TableUnchanged());
+}
+
+TEST_F(AssignIPTest, ReachableDeviceAtTheNewAddressGetsTheSettingsDirectly)
+{
+    TSimDevice& device = AddDevice();
+    Start();
+    EXPECT_TRUE(Sender->AssignIP(kDeviceMAC, kDeviceIP, StrToIP("255.255.255.0"), "127.0.0.254"));
+    EXPECT_TRUE(View.Questions.empty());
+    EXPECT_TRUE(Sender->DeviceAnswered);
+    EXPECT_EQ(View.Statuses.front(), "Hledání zařízení 00-20-4a-00-00-01...");
+    const std::vector<TBytes> sent = ReceivedWithCode(device, 0xFD);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0][10], 8);
+    EXPECT_EQ(Arp.CallCount("CreateIpNetEntry"), 0);
+    EXPECT_TRUE(TableUnchanged());
+}
+
+TEST_F(AssignIPTest, AddressTakenByAnotherStationIsAskedWithTheFixedTexts)
+{
+    TSimDevice& device = AddDevice();
+    Arp.AddStation("127.0.0.50", kOtherStationMAC);
+    Start();
+    View.Answers = {TMessageAnswer::No};
+    EXPECT_FALSE(Sender->AssignIP(kDeviceMAC, "127.0.0.50", 0, "0.0.0.0"));
+    ExpectQuestion(0, "Varování",
+                   "IP adresa 127.0.0.50 již je přiřazena jinému zařízení v síti (02-00-00-00-00-50) "
+                   "a mohlo by dojít ke konfliktu.\r\nChcete přesto pokračovat?",
+                   TMessageIcon::Question, TMessageAnswer::No);
+    EXPECT_TRUE(ReceivedWithCode(device, 0xFD).empty());
+    EXPECT_TRUE(TableUnchanged());
+
+    // The device itself answering for the address is no conflict.
+    Arp.Stations.clear();
+    Arp.AddStation("127.0.0.50", kDeviceMAC);
+    View.Questions.clear();
+    EXPECT_TRUE(Sender->AssignIP(kDeviceMAC, "127.0.0.50", 0, "0.0.0.0"));
+    EXPECT_TRUE(View.Questions.empty());
+}
+
+TEST_F(AssignIPTest, FoundButUnreachableDeviceIsAskedAboutWithYesAsDefault)
+{
+    TSimDevice& device = AddDevice("127.0.1.5");
+    Start();
+    View.Answers = {TMessageAnswer::No};
+    EXPECT_FALSE(Sender->AssignIP(kDeviceMAC, "127.0.0.60", 0, "0.0.0.0"));
+    ExpectQuestion(0, "Varování",
+                   "Zařízení bylo detekováno, ale nelze s ním komunikovat kvůli jeho síťovému "
+                   "nastavení. Pokud se pokusíte nastavit jeho IP adresu, můžou být ztracena některá "
+                   "současná nastavení zařízení.\r\nChcete přesto pokračovat?",
+                   TMessageIcon::Warning, TMessageAnswer::Yes);
+    EXPECT_TRUE(Sender->DeviceAnswered);
+    EXPECT_TRUE(ReceivedWithCode(device, 0xFD).empty());
+    EXPECT_TRUE(TableUnchanged());
+    EXPECT_EQ(Arp.CallCount("SendARP"), 1);
+}
+
+TEST_F(AssignIPTest, DeviceNotFoundIsAskedAboutThenTheConflictWithKeyedTexts)
+{
+    AddDevice(kDeviceIP, kDeviceMAC, {.Silent = true});
+    Arp.AddStation("127.0.0.60", kOtherStationMAC);
+    Start(100);
+    const std::string notFound =
+        "Zařízení (00-20-4a-00-00-01) nebylo nalezeno!\r\nPokud jste si jisti, že je zařízení "
+        "správně připojeno k síti a souhlasí MAC adresa,  je možné že jeho síťové nastavení "
+        "nesouhlasí s místní sítí a nekomunikuje správně.\r\n\r\nChcete přesto zkusit přiřadit IP "
+        "adresu?";
+
+    View.Answers = {TMessageAnswer::No};
+    EXPECT_FALSE(Sender->AssignIP(kDeviceMAC, "127.0.0.60", 0, "0.0.0.0"));
+    ExpectQuestion(0, "Zařízení nebylo nalezeno", notFound, TMessageIcon::Warning, TMessageAnswer::No);
+    EXPECT_FALSE(Sender->DeviceAnswered);
+    EXPECT_EQ(View.Questions.size(), 1u);
+
+    View.Questions.clear();
+    View.Answers = {TMessageAnswer::Yes, TMessageAnswer::No};
+    EXPECT_FALSE(Sender->AssignIP(kDeviceMAC, "127.0.0.60", 0, "0.0.0.0"));
+    ASSERT_EQ(View.Questions.size(), 2u);
+    ExpectQuestion(1, "Varování",
+                   "IP adresa 127.0.0.60 již je přiřazena jinému zařízení v síti (02-00-00-00-00-50) "
+                   "a mohlo by dojít ke konfliktu.\r\nChcete přesto pokračovat?",
+                   TMessageIcon::Question, TMessageAnswer::No);
+    EXPECT_EQ(View.Status(), "Kontrola IP adresy 127.0.0.60...");
+    EXPECT_EQ(Arp.CallCount("CreateIpNetEntry"), 0);
+    EXPECT_TRUE(TableUnchanged());
+}
+
+TEST_F(AssignIPTest, TemporaryEntryCarriesTheRequestsAndIsRemovedAfterwards)
+{
+    TSimDevice& device = AddDevice(kForeignDeviceIP);
+    Start(700);
+    View.Answers = {TMessageAnswer::Yes, TMessageAnswer::Yes};
+    EXPECT_TRUE(Sender->AssignIP(kDeviceMAC, kForeignDeviceIP, 0, "0.0.0.0"));
+    EXPECT_EQ(View.Questions.size(), 2u);
+    EXPECT_TRUE(Sender->DeviceAnswered);
+    EXPECT_EQ(Sender->AnswerTimeout, 700);
+    // Three unacknowledged requests, nothing asked first.
+    EXPECT_EQ(ReceivedWithCode(device, 0xFD).size(), 3u);
+    EXPECT_TRUE(ReceivedWithCode(device, 0xF8).empty());
+    EXPECT_EQ(Arp.CallCount("CreateIpNetEntry"), 1);
+    EXPECT_NE(std::find(Arp.Calls.begin(), Arp.Calls.end(), "DeleteIpNetEntry 127.0.2.9"), Arp.Calls.end());
+    EXPECT_TRUE(TableUnchanged());
+    EXPECT_EQ(View.Statuses.back(), "Čekám na zařízení...");
+}
+
+TEST_F(AssignIPTest, TemporaryEntryAndTimeoutAreRestoredWhenTheViewFails)
+{
+    AddDevice(kForeignDeviceIP, kDeviceMAC);
+    Start(700);
+    View.Answers = {TMessageAnswer::Yes, TMessageAnswer::Yes};
+    View.OnPump = [this] {
+        if (View.Status() == "Čekám na zařízení...") {
+            EXPECT_EQ(Sender->AnswerTimeout, 1000);
+            EXPECT_EQ(Arp.Neighbours.size(), TableBefore.size() + 1);
+            throw std::runtime_error("window gone");
+        }
+    };
+    EXPECT_THROW(Sender->AssignIP(kDeviceMAC, kForeignDeviceIP, 0, "0.0.0.0"), std::runtime_error);
+    EXPECT_EQ(Sender->AnswerTimeout, 700);
+    EXPECT_TRUE(TableUnchanged());
+}
+
+TEST_F(AssignIPTest, EntryThatCannotBeCreatedEndsTheAssignment)
+{
+    TSimDevice& device = AddDevice(kForeignDeviceIP);
+    Arp.Failures["CreateIpNetEntry"] = 1;  // EPERM: no right to change the table
+    Start();
+    View.Answers = {TMessageAnswer::Yes, TMessageAnswer::Yes};
+    EXPECT_THROW(Sender->AssignIP(kDeviceMAC, kForeignDeviceIP, 0, "0.0.0.0"), EARPException);
+    EXPECT_TRUE(ReceivedWithCode(device, 0xFD).empty());
+    EXPECT_TRUE(TableUnchanged());
+}
+
+} // namespace
+} // namespace qubra::test
