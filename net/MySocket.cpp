@@ -1,0 +1,269 @@
+#include "net/MySocket.h"
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "net/SocketError.h"
+#include "net/SocketIO.h"
+#include "net/SocketThreads.h"
+
+namespace qubra {
+
+TMySocket::TMySocket() : FFamily(AF_INET), FSockType(SOCK_DGRAM), FProtocol(IPPROTO_UDP) {}
+
+TMySocket::~TMySocket()
+{
+    StopReceiveThread();
+    StopSendThread();
+    CloseSocket(FHandle);
+}
+
+void TMySocket::SetOnDataReceive(TMyReceiveMethod Handler)
+{
+    OnDataReceive = std::move(Handler);
+    if (FReceiver && !FReceiver->StopRequested())
+        FReceiver->SetNotify(OnDataReceive ? std::function<void()>([this] { ReceiveNotify(); }) : nullptr);
+}
+
+void TMySocket::SetReceiveThread(bool Value)
+{
+    FReceiveThread = Value;
+    if (Value)
+        StartReceiveThread();
+    else
+        StopReceiveThread();
+}
+
+void TMySocket::SetSendThread(bool Value)
+{
+    FSendThread = Value;
+    if (Value)
+        StartSendThread();
+    else
+        StopSendThread();
+}
+
+void TMySocket::SetBroadCastAccept(bool Value)
+{
+    FBroadCastAccept = Value;
+    if (IsOpen())
+        SetBooleanOption(FHandle, SO_BROADCAST, Value);
+}
+
+void TMySocket::SetSocketType(TMySocketType Value)
+{
+    switch (Value) {
+    case stUDP:
+        FSockType = SOCK_DGRAM;
+        FProtocol = IPPROTO_UDP;
+        break;
+    case stTCP:
+        FSockType = SOCK_STREAM;
+        FProtocol = IPPROTO_TCP;
+        break;
+    default:
+        throw Exception("Unknown socket type.");
+    }
+    FSocketType = Value;
+}
+
+void TMySocket::Open()
+{
+    if (IsOpen())
+        return;
+    FHandle = CreateSocket(FFamily, FSockType, FProtocol);
+    if (!IsOpen())
+        RaiseSocketError(0);
+    // Option failures are of no consequence; on a missing handle they fail harmlessly.
+    if (FBroadCastAccept)
+        SetBooleanOption(FHandle, SO_BROADCAST, true);
+    SetIntegerOption(FHandle, SO_RCVBUF, SocketBufferSize);
+    SetIntegerOption(FHandle, SO_SNDBUF, SocketBufferSize);
+    StartReceiveThread();
+    StartSendThread();
+    FireEvent(OnOpenSocket);
+}
+
+void TMySocket::Close()
+{
+    if (!IsOpen())
+        return;
+    // Both threads use copies of the handle: they must be gone before it can be reused.
+    StopReceiveThread();
+    StopSendThread();
+    CloseSocket(FHandle);
+    FHandle = NoSocket;
+    FConnected = false;
+    FBound = false;
+    FireEvent(OnCloseSocket);
+}
+
+void TMySocket::Bind()
+{
+    if (!IsOpen())
+        Open();
+    if (!BindTo(FHandle, FLocalIP, FLocalPort)) {
+        RaiseSocketError(0);
+        return;
+    }
+    FBound = true;
+    FireEvent(OnBindSocket);
+}
+
+void TMySocket::Connect(bool BindFirst)
+{
+    if (!IsOpen())
+        Open();
+    if (BindFirst)
+        Bind();
+    if (!ConnectTo(FHandle, FRemoteIP, FRemotePort)) {
+        RaiseSocketError(0);
+        return;
+    }
+    FConnected = true;
+    FireEvent(OnConnectSocket);
+}
+
+int TMySocket::Send(const TBytes& Data)
+{
+    TMyPacket packet{Data, "", 0};
+    if (OnBeforeDataSend) {
+        // The handler sees the peer but can change only the payload.
+        packet.IP = CutPacketIP(FRemoteIP);
+        packet.Port = FRemotePort;
+        OnBeforeDataSend(*this, packet);
+        packet.IP.clear();
+        packet.Port = 0;
+    }
+    return Deliver(packet);
+}
+
+int TMySocket::SendTo(const TBytes& Data, const std::string& IP, std::uint16_t Port)
+{
+    TMyPacket packet{Data, CutPacketIP(IP), Port};
+    if (OnBeforeDataSend)
+        OnBeforeDataSend(*this, packet);
+    return Deliver(packet);
+}
+
+int TMySocket::Deliver(TMyPacket& Packet)
+{
+    if (FSender) {
+        const int size = static_cast<int>(Packet.Data.size());
+        FSendQueue.Push(Packet);
+        return size;
+    }
+    const int sent = TransmitPacket(FHandle, Packet);
+    const std::int32_t code = sent < 0 ? LastSocketError() : 0;
+    if (OnDataSent)
+        OnDataSent(*this, code);
+    if (sent < 0)
+        RaiseSocketError(code);
+    return sent;
+}
+
+bool TMySocket::WaitForData(int Timeout, bool WaitFullTime)
+{
+    using namespace std::chrono;
+    bool result = false;
+    try {
+        const auto start = steady_clock::now();
+        const bool polling = !FReceiver;
+        TBytes buffer(polling ? MaxDatagramSize : 0);
+        TMyPacket packet;
+        std::int64_t counter = 0;
+        bool got = false;
+        if (Timeout < 0)
+            WaitFullTime = false;
+        while ((!got || WaitFullTime) && (Timeout < 0 || counter <= Timeout)) {
+            if (polling) {
+                if (ReceiveDatagram(FHandle, buffer, packet)) {
+                    FReceiveQueue.Push(packet);
+                    got = result = true;
+                }
+            } else {
+                got = !FReceiveQueue.IsEmpty();
+                result = result || got;
+            }
+            if (got && !WaitFullTime)
+                break;
+            const std::int64_t elapsed = duration_cast<milliseconds>(steady_clock::now() - start).count();
+            counter = std::max(counter + 1, elapsed);
+            if (Timeout != 0)
+                std::this_thread::sleep_for(milliseconds(1));
+        }
+    } catch (...) {
+        // A wait reports what it has seen; a failure (out of memory) only ends it.
+    }
+    return result;
+}
+
+void TMySocket::StartReceiveThread()
+{
+    if (!FReceiveThread || FReceiver || !IsOpen())
+        return;
+    auto thread = std::make_unique<TMyReceiver>(this);
+    if (OnDataReceive)
+        thread->SetNotify([this] { ReceiveNotify(); });
+    thread->Start();
+    FReceiver = std::move(thread);
+}
+
+void TMySocket::StopReceiveThread()
+{
+    if (FReceiver)
+        FReceiver->Stop();
+    FReceiver.reset();
+}
+
+void TMySocket::StartSendThread()
+{
+    if (!FSendThread || FSender || !IsOpen())
+        return;
+    auto thread = std::make_unique<TMySender>(this);
+    if (OnDataSent)
+        thread->SetNotify([this] { SentNotify(); });
+    thread->Start();
+    FSender = std::move(thread);
+}
+
+void TMySocket::StopSendThread()
+{
+    if (FSender)
+        FSender->Stop();
+    FSender.reset();
+}
+
+void TMySocket::RaiseSocketError(std::int32_t Code)
+{
+    if (FRaisingSocketErrors)
+        throw TPacketException(Code);
+}
+
+void TMySocket::ReceiveNotify()
+{
+    TMyPacket packet;
+    // A copy: the handler may replace OnDataReceive or even destroy this component.
+    TMyReceiveMethod handler = OnDataReceive;
+    if (handler && FReceiveQueue.Pop(packet))
+        handler(*this, packet);
+}
+
+void TMySocket::SentNotify()
+{
+    TMySentMethod handler = OnDataSent;
+    if (handler)
+        handler(*this, 0);
+}
+
+void TMySocket::FireEvent(const TMyNotifyEvent& Event)
+{
+    if (Event)
+        Event(*this);
+}
+
+} // namespace qubra
