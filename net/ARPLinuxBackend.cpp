@@ -218,6 +218,7 @@ struct TRoute {
     int IfIndex = 0;
     int Type = RTN_UNSPEC;
     std::uint32_t PreferredSource = 0;
+    bool ViaGateway = false;
 };
 
 int LookupRoute(TRouteNetlink& Netlink, std::uint32_t Dest, TRoute& Route)
@@ -232,8 +233,10 @@ int LookupRoute(TRouteNetlink& Netlink, std::uint32_t Dest, TRoute& Route)
         auto* route = reinterpret_cast<rtnl_route*>(Object);
         Route.Type = rtnl_route_get_type(route);
         Route.PreferredSource = IPOf(rtnl_route_get_pref_src(route));
-        if (rtnl_nexthop* hop = rtnl_route_nexthop_n(route, 0))
+        if (rtnl_nexthop* hop = rtnl_route_nexthop_n(route, 0)) {
             Route.IfIndex = rtnl_route_nh_get_ifindex(hop);
+            Route.ViaGateway = rtnl_route_nh_get_gateway(hop) != nullptr;
+        }
     });
     return error != 0 ? error : Route.IfIndex > 0 ? 0 : ENETUNREACH;
 }
@@ -412,7 +415,8 @@ std::uint32_t LinuxSendARP(std::uint32_t DestIP, std::uint32_t SrcIP, void* MAC,
         error = RequestOnWire(packet.Fd, route.IfIndex, link.Address,
                               SrcIP != 0 ? SrcIP : route.PreferredSource, DestIP, answer);
     else if (errno == EPERM || errno == EACCES)
-        error = KernelResolve(netlink, route.IfIndex, DestIP, answer);
+        // Behind a gateway the kernel would resolve the gateway, never DestIP.
+        error = route.ViaGateway ? EHOSTUNREACH : KernelResolve(netlink, route.IfIndex, DestIP, answer);
     else
         error = errno;
     if (error != 0)
