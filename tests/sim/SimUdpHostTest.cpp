@@ -131,27 +131,6 @@ TEST(SimUdpHost, DelayedAnswerLeavesFromTheOldAddressAfterAMove)
     EXPECT_EQ(SimIPToText(device.IP()), "127.0.5.7");
 }
 
-TEST(SimUdpHost, LostAnswersAreLoggedNotSent)
-{
-    TSimUdpHost host;
-    host.AddDevice(MAC(1), IP("127.0.6.1"), {.LossRate = 1.0, .Duplicates = 1});
-    std::vector<std::string> lines;
-    std::mutex lock;
-    host.OnLog = [&](const std::string& line) {
-        std::lock_guard guard(lock);
-        lines.push_back(line);
-    };
-    host.Start();
-    TTestClient client;
-    client.SendTo("127.0.6.1", host.Port(), Request(0xF6));
-    EXPECT_FALSE(client.Receive(200));
-    host.Stop();
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0].rfind("in 00-20-4a-00-00-01 127.0.0.1:", 0), 0u) << lines[0];
-    EXPECT_NE(lines[0].find(" 4 000000F6"), std::string::npos) << lines[0];
-    EXPECT_EQ(lines[1].rfind("lost 00-20-4a-00-00-01 127.0.6.1:", 0), 0u) << lines[1];
-}
-
 TEST(SimUdpHost, RefusesAddressesOffLoopbackAndLateDevices)
 {
     TSimUdpHost host;
