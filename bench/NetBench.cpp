@@ -1,0 +1,116 @@
+// Loopback costs of the datagram transport: the round trip of one request through the send
+// thread and WaitForData, and the processor time of a wait that sees nothing.
+#include <benchmark/benchmark.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <thread>
+
+#include "net/MySocket.h"
+
+using namespace qubra;
+
+namespace {
+
+// Sends every datagram straight back to where it came from.
+class TEchoPeer {
+public:
+    TEchoPeer() : FHandle(socket(AF_INET, SOCK_DGRAM, 0))
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(FHandle, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        socklen_t length = sizeof address;
+        getsockname(FHandle, reinterpret_cast<sockaddr*>(&address), &length);
+        FPort = ntohs(address.sin_port);
+        FThread = std::jthread([this](std::stop_token stop) { Run(stop); });
+    }
+    ~TEchoPeer()
+    {
+        FThread.request_stop();
+        FThread.join();
+        close(FHandle);
+    }
+    std::uint16_t Port() const { return FPort; }
+
+private:
+    void Run(std::stop_token Stop)
+    {
+        std::uint8_t buffer[2048];
+        while (!Stop.stop_requested()) {
+            pollfd wait{FHandle, POLLIN, 0};
+            if (poll(&wait, 1, 50) != 1)
+                continue;
+            sockaddr_in from{};
+            socklen_t length = sizeof from;
+            const ssize_t size = recvfrom(FHandle, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length);
+            if (size >= 0)
+                sendto(FHandle, buffer, size, 0, reinterpret_cast<sockaddr*>(&from), length);
+        }
+    }
+
+    int FHandle;
+    std::uint16_t FPort = 0;
+    std::jthread FThread;
+};
+
+double ThreadCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+void RoundTripThroughSendThread(benchmark::State& state)
+{
+    TEchoPeer echo;
+    TMySocket socket;
+    socket.SetSendThread(true);
+    socket.SetLocalIP("127.0.0.1");
+    socket.SetRemoteIP("127.0.0.1");
+    socket.SetRemotePort(echo.Port());
+    socket.Connect(true);
+    const TBytes request{0x00, 0x00, 0x00, 0xE0};
+    TMyPacket answer;
+    std::int64_t lost = 0;
+    for (auto _ : state) {
+        socket.Send(request);
+        if (!socket.WaitForData(1000, false))
+            ++lost;
+        while (socket.ReceiveQueue().Pop(answer)) {
+        }
+    }
+    state.counters["lost"] = static_cast<double>(lost);
+}
+BENCHMARK(RoundTripThroughSendThread)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+void IdleWaitForData(benchmark::State& state)
+{
+    TMySocket socket;
+    socket.SetLocalIP("127.0.0.1");
+    socket.Bind();
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        const double cpuBefore = ThreadCpuSeconds();
+        const bool got = socket.WaitForData(3500, false);
+        const double cpu = ThreadCpuSeconds() - cpuBefore;
+        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        state.counters["cpu_ms"] = cpu * 1000;
+        state.counters["wall_ms"] = wall * 1000;
+        state.counters["cpu_percent_of_core"] = 100 * cpu / wall;
+        std::printf("idle WaitForData(3500): got=%d wall %.1f ms, cpu %.1f ms = %.2f %% of one core\n", got,
+                    wall * 1000, cpu * 1000, 100 * cpu / wall);
+    }
+}
+BENCHMARK(IdleWaitForData)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3);
+
+} // namespace
+
+BENCHMARK_MAIN();
