@@ -74,17 +74,24 @@ int TSimUdpHost::OpenSocket(std::uint32_t ip, bool shared)
 void TSimUdpHost::Attach(std::size_t index)
 {
     const std::uint32_t ip = Devices[index]->IP();
-    Sockets.push_back(OpenSocket(ip, false));
-    BoundIP.push_back(ip);
-    if (BroadcastIP != 0 && BroadcastSocket < 0) {
+    // An ephemeral port is free at the first device's address only; when the broadcast
+    // address has it in use already, another port is tried.
+    const bool portChosenHere = MyPort == 0;
+    for (int attempt = 1;; ++attempt) {
+        const int socket = OpenSocket(ip, false);
         try {
-            BroadcastSocket = OpenSocket(BroadcastIP, true);
-        } catch (...) {
-            close(Sockets.back());
-            Sockets.pop_back();
-            BoundIP.pop_back();
-            throw;
+            if (BroadcastIP != 0 && BroadcastSocket < 0)
+                BroadcastSocket = OpenSocket(BroadcastIP, true);
+        } catch (const ESimError&) {
+            close(socket);
+            if (!portChosenHere || attempt == 10)
+                throw;
+            MyPort = 0;
+            continue;
         }
+        Sockets.push_back(socket);
+        BoundIP.push_back(ip);
+        return;
     }
 }
 

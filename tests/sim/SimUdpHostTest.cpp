@@ -142,6 +142,12 @@ TEST(SimUdpHost, RefusesAddressesOffLoopbackAndLateDevices)
     EXPECT_THROW(host.AddDevice(MAC(2), IP("127.0.7.2")), ESimError);
     host.Stop();
     EXPECT_FALSE(host.Running());
+
+    // A port whose broadcast address is held by someone who does not share it.
+    TTestClient holder("127.255.255.255");
+    TSimUdpHost blocked(holder.Port());
+    EXPECT_THROW(blocked.AddDevice(MAC(3), IP("127.0.7.3")), ESimError);
+    EXPECT_EQ(blocked.DeviceCount(), 0u);
 }
 
 TEST(SimUdpHost, SurvivesOversizedAndEmptyDatagrams)
