@@ -5,19 +5,12 @@
 
 #include "model/Conversions.h"
 #include "model/Exception.h"
-#include "model/NumberText.h"
+#include "model/TextValues.h"
 #include "model/Xml.h"
 
 namespace qubra {
 
 namespace {
-
-std::string ToLower(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
 
 std::uint32_t GetLE32(const TBytes& bytes)
 {
@@ -78,7 +71,7 @@ Exception IncompatibleValue() { return Exception("Nekompatibilni typ hodnoty.");
 
 TItemType StrToItemType(const std::string& text)
 {
-    const std::string type = ToLower(text);
+    const std::string type = LowerCase(text);
     if (type == "enum") return itEnum;
     if (type == "bool" || type == "boolean") return itBool;
     if (type == "sig" || type == "signed" || type == "signumber" || type == "int") return itSigned;
@@ -245,10 +238,13 @@ void TDataItem::ReadEnumItems(const xmlNode* element)
     }
 }
 
+// The field's bits inside its byte, without the bits the mask takes away.
 std::uint8_t TDataItem::NarrowMask() const
 {
     if (FBitsOffset >= 8) return 0;
-    return static_cast<std::uint8_t>(BitMask(FSizeBits, 0) << FBitsOffset);
+    std::uint32_t mask = BitMask(FSizeBits, 0);
+    if (FNegMask != 0) mask &= ~FNegMask;
+    return static_cast<std::uint8_t>(mask << FBitsOffset);
 }
 
 std::uint8_t TDataItem::ReadByte(int index) const
@@ -263,15 +259,20 @@ void TDataItem::WriteByte(int index, std::uint8_t value)
     if (at >= 0 && at < static_cast<std::int64_t>(FBuffer.size())) FBuffer[at] = value;
 }
 
+std::uint32_t TDataItem::RecordNumber(int len) const
+{
+    std::uint32_t value = 0;
+    for (int i = 0; i < len; ++i) value |= static_cast<std::uint32_t>(ReadByte(i)) << (8 * i);
+    return value;
+}
+
 int TDataItem::ReadBytes(std::uint8_t* dest, int len) const
 {
     if (len <= 0) return ByteSize();
     if (Narrow()) {
-        std::uint32_t value = FBitsOffset < 8 ? (ReadByte(0) & NarrowMask()) >> FBitsOffset : 0;
-        if (FNegMask != 0) value &= ~FNegMask;
         len = std::min(len, 4);
         std::fill_n(dest, len, 0);
-        dest[0] = static_cast<std::uint8_t>(value);
+        dest[0] = FBitsOffset < 8 ? static_cast<std::uint8_t>((ReadByte(0) & NarrowMask()) >> FBitsOffset) : 0;
         return len;
     }
     const int n = ByteSize();
@@ -280,9 +281,7 @@ int TDataItem::ReadBytes(std::uint8_t* dest, int len) const
         len = n;
     }
     if (FNegMask != 0 && len <= 4) {
-        std::uint32_t value = 0;
-        for (int i = 0; i < len; ++i) value |= static_cast<std::uint32_t>(ReadByte(i)) << (8 * i);
-        value &= ~FNegMask;
+        const std::uint32_t value = RecordNumber(len) & ~FNegMask;
         for (int i = 0; i < len; ++i) dest[i] = static_cast<std::uint8_t>(value >> (8 * i));
     } else {
         for (int i = 0; i < len; ++i) dest[i] = ReadByte(i);
@@ -294,21 +293,16 @@ bool TDataItem::WriteBytes(const std::uint8_t* src, int len)
 {
     if (FReadOnly || len < 1) return false;
     if (Narrow()) {
-        std::uint32_t mask = BitMask(FSizeBits, 0);
-        if (FNegMask != 0) mask &= ~FNegMask;
-        const std::uint8_t placedMask = FBitsOffset < 8 ? static_cast<std::uint8_t>(mask << FBitsOffset) : 0;
-        const std::uint8_t placedValue = FBitsOffset < 8 ? static_cast<std::uint8_t>(src[0] << FBitsOffset) : 0;
-        WriteByte(0, static_cast<std::uint8_t>((ReadByte(0) & ~placedMask) | (placedValue & placedMask)));
+        const std::uint8_t mask = NarrowMask();
+        const std::uint8_t value = FBitsOffset < 8 ? static_cast<std::uint8_t>(src[0] << FBitsOffset) : 0;
+        WriteByte(0, static_cast<std::uint8_t>((ReadByte(0) & ~mask) | (value & mask)));
         return true;
     }
     len = std::min(len, ByteSize());
     if (FNegMask != 0 && len <= 4) {
-        std::uint32_t oldValue = 0, newValue = 0;
-        for (int i = 0; i < len; ++i) {
-            oldValue |= static_cast<std::uint32_t>(ReadByte(i)) << (8 * i);
-            newValue |= static_cast<std::uint32_t>(src[i]) << (8 * i);
-        }
-        const std::uint32_t value = (oldValue & FNegMask) | (newValue & ~FNegMask);
+        std::uint32_t newValue = 0;
+        for (int i = 0; i < len; ++i) newValue |= static_cast<std::uint32_t>(src[i]) << (8 * i);
+        const std::uint32_t value = (RecordNumber(len) & FNegMask) | (newValue & ~FNegMask);
         for (int i = 0; i < len; ++i) WriteByte(i, static_cast<std::uint8_t>(value >> (8 * i)));
     } else {
         for (int i = 0; i < len; ++i) WriteByte(i, src[i]);
@@ -430,32 +424,31 @@ const TDEnumItem* TDataItem::GetEnumItem(int index) const
     return index >= 0 && index < EnumItemCount() ? &FEnumItems[index] : nullptr;
 }
 
-void TDataItem::SetImageValue(TBytes& image, const TItemValue& value)
+// The image is written as the record would be, with the item pointed at it; a write that fails
+// leaves the image as it was.
+template <class TWrite>
+void TDataItem::WriteImage(TBytes& image, bool clear, TWrite write)
 {
-    if (value.IsNull()) {
+    if (clear) {
         image.clear();
         return;
     }
     TBytes written(ByteSize());
     {
         TImageScope scope(*this, written);
-        SetValue(value);
+        write();
     }
     image = std::move(written);
 }
 
+void TDataItem::SetImageValue(TBytes& image, const TItemValue& value)
+{
+    WriteImage(image, value.IsNull(), [&] { SetValue(value); });
+}
+
 void TDataItem::SetImageRaw(TBytes& image, const TBytes& bytes)
 {
-    if (bytes.empty()) {
-        image.clear();
-        return;
-    }
-    TBytes written(ByteSize());
-    {
-        TImageScope scope(*this, written);
-        SetRaw(bytes);
-    }
-    image = std::move(written);
+    WriteImage(image, bytes.empty(), [&] { SetRaw(bytes); });
 }
 
 bool TDataItem::ApplyImage(TBytes& image)

@@ -112,9 +112,13 @@ private:
     std::uint8_t NarrowMask() const;
     std::uint8_t ReadByte(int index) const;
     void WriteByte(int index, std::uint8_t value);
+    // The first len record bytes of the field as a little-endian number.
+    std::uint32_t RecordNumber(int len) const;
     std::uint32_t NumberOf(const TItemValue& value) const;
     std::uint32_t BoolNumberOf(const TItemValue& value) const;
 
+    template <class TWrite>
+    void WriteImage(TBytes& image, bool clear, TWrite write);
     void SetImageValue(TBytes& image, const TItemValue& value);
     void SetImageRaw(TBytes& image, const TBytes& bytes);
     bool ApplyImage(TBytes& image);

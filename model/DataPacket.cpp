@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "model/Conversions.h"
-#include "model/NumberText.h"
+#include "model/TextValues.h"
 #include "model/Xml.h"
 
 namespace qubra {
@@ -12,10 +12,9 @@ namespace {
 
 const char* const HeaderItemName = "$header";
 
-TPacketType StrToPacketType(std::string text)
+TPacketType StrToPacketType(const std::string& typeText)
 {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    const std::string text = LowerCase(typeText);
     if (text == "setup" || text == "setuprecord") return ptSetup;
     if (text == "query" || text == "queryrecord") return ptQuery;
     if (text == "set" || text == "setrecord") return ptSet;

@@ -15,5 +15,7 @@ std::int32_t StrToInt(const std::string& text);
 // "True"/"False" in any letter case, or a number (non-zero is true); anything else raises
 // "'%s' is not a valid boolean value".
 bool StrToBool(const std::string& text);
+// ASCII letters to lower case; other bytes stay as they are.
+std::string LowerCase(std::string text);
 
 } // namespace qubra

@@ -1,25 +1,15 @@
-#include "model/NumberText.h"
+#include "model/TextValues.h"
 
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <string_view>
 
 #include "model/Exception.h"
 
 namespace qubra {
 
 namespace {
-
-bool EqualsIgnoringCase(const std::string& text, const char* word)
-{
-    std::size_t i = 0;
-    for (; word[i] != '\0'; ++i) {
-        if (i >= text.size()) return false;
-        const char c = text[i];
-        if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != word[i]) return false;
-    }
-    return i == text.size();
-}
 
 std::optional<double> TryStrToFloat(const std::string& text)
 {
@@ -34,13 +24,15 @@ std::optional<double> TryStrToFloat(const std::string& text)
 
 std::optional<std::int64_t> TryStrToInt64(const std::string& text)
 {
+    std::string_view digits = text;
     // from_chars takes no leading "+", which a typed number may carry.
-    const std::size_t start = !text.empty() && text[0] == '+' ? 1 : 0;
-    if (start < text.size() && text[start] == '-' && start == 1) return std::nullopt;
+    if (digits.starts_with('+')) {
+        digits.remove_prefix(1);
+        if (digits.starts_with('-')) return std::nullopt;
+    }
     std::int64_t value = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data() + start, end, value);
-    if (ec != std::errc() || ptr != end) return std::nullopt;
+    const auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (ec != std::errc() || ptr != digits.data() + digits.size()) return std::nullopt;
     return value;
 }
 
@@ -61,10 +53,18 @@ std::int32_t StrToInt(const std::string& text)
 
 bool StrToBool(const std::string& text)
 {
-    if (EqualsIgnoringCase(text, "true")) return true;
-    if (EqualsIgnoringCase(text, "false")) return false;
+    const std::string word = LowerCase(text);
+    if (word == "true") return true;
+    if (word == "false") return false;
     if (const auto number = TryStrToFloat(text)) return *number != 0;
     throw EConvertError::InvalidBoolean(text);
+}
+
+std::string LowerCase(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
 }
 
 } // namespace qubra
