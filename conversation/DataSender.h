@@ -13,6 +13,12 @@
 
 namespace qubra {
 
+// One device that answered a broadcast search: its MAC and the address it answered from.
+struct TSearchAnswer {
+    std::string MAC;
+    std::string IP;
+};
+
 // One conversation with a device over UDP: reading and writing the setup records, searching a
 // device by IP or MAC, reading and assigning its network settings, and the notice reporting
 // the outcome. Everything shown or asked goes through the view. Runs on the main thread.
@@ -82,6 +88,9 @@ public:
     std::string SearchByMAC(const std::string& MACText, const std::string& Caption = "",
                             bool KeepConnection = false);
     std::string WaitForDevice(const std::string& MACText, const std::string& Caption = "");
+    // One search broadcast to BroadcastIP (from MySock's LocalIP when set); every device that
+    // answers within one answer time-out, once each, in the order they answered.
+    std::vector<TSearchAnswer> SearchAll(const std::string& Caption = "");
     // Mask is a netmask in network order; the parameters change only on success.
     bool ReadNetworkSettings(std::string& IPText, std::string& GatewayText, std::uint32_t& Mask);
     bool SendSetIP(const std::string& TargetIPText, const std::string& NewIPText, bool SkipQuery,
