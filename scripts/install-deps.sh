@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libnl-3-dev libnl-route-3-dev
   iproute2
+  nlohmann-json3-dev
 )
 
 missing=()

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "conversation/DataSender.h"
+#include "model/Exception.h"
+
+namespace qubra {
+
+// Bad usage: the message is shown with the hint to --help, and the program ends with 2.
+class EUsage : public Exception {
+public:
+    using Exception::Exception;
+};
+
+enum class TAnswerPolicy { Ask, Yes, No };
+
+// A device named on the command line: by address or by MAC, as the user wrote it.
+struct TTarget {
+    bool ByMAC = false;
+    std::string Text;
+};
+
+struct TArguments {
+    std::string Command;
+    std::vector<TTarget> Targets;  // in the order given
+    std::vector<std::string> Settings;  // "RECORD.FIELD=VALUE", in the order given
+    std::string Mask;
+    std::string Gateway;
+    std::string OutFile;
+    std::string InFile;
+    bool WithNetwork = false;
+    std::uint16_t Port = TfDataSender::kDefaultDevicePort;
+    std::string Broadcast;  // empty: not given
+    std::int32_t Timeout = TfDataSender::kDefaultAnswerTimeout;
+    std::string MappingFile;  // empty: QUBRA.dmi in the working directory, else the built-in
+    std::string LanguageFile;
+    TAnswerPolicy Answers = TAnswerPolicy::Ask;
+    bool Json = false;
+    bool Verbose = false;
+    bool Help = false;
+    bool Version = false;
+};
+
+extern const char* const kUsage;
+
+// Reads the options and the command, and checks that the command got what it needs and
+// nothing it cannot use; raises EUsage.
+TArguments ParseArguments(const std::vector<std::string>& Words);
+
+} // namespace qubra

@@ -1,0 +1,302 @@
+#include "cli/CommandLine.h"
+
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+
+#include "cli/Interrupt.h"
+#include "cli/Scanner.h"
+#include "cli/SetupFile.h"
+#include "i18n/Language.h"
+#include "model/Conversions.h"
+#include "model/DeviceMapping.h"
+
+namespace qubra {
+
+namespace {
+
+constexpr const char* kDefaultMappingFile = "QUBRA.dmi";
+
+struct TDeviceId {
+    std::uint32_t IP = 0;
+    TMACAddress MAC{};
+};
+
+TDeviceId IdOf(const TTarget& Target)
+{
+    TDeviceId id;
+    if (Target.ByMAC)
+        StrToMAC(Target.Text, id.MAC.data());
+    else
+        id.IP = StrToIP(Target.Text);
+    return id;
+}
+
+const TTarget& TargetOf(const TArguments& Args, bool ByMAC)
+{
+    for (const TTarget& target : Args.Targets)
+        if (target.ByMAC == ByMAC)
+            return target;
+    throw EUsage(ByMAC ? "--mac missing" : "--ip missing");
+}
+
+// Errors in what the user gave: reported with the usage hint, ending the run with 2.
+template <typename TBody>
+void CheckInput(TBody&& Body)
+{
+    try {
+        Body();
+    } catch (const EUsage&) {
+        throw;
+    } catch (const std::exception& error) {
+        throw EUsage(error.what());
+    }
+}
+
+} // namespace
+
+TCommandLine::TCommandLine(std::ostream& Out, std::ostream& Err, std::istream& In,
+                           bool InIsTerminal)
+    : FOut(Out), FErr(Err), FConsole(Err, In, InIsTerminal), FMainView(FConsole)
+{
+}
+
+int TCommandLine::Run(const std::vector<std::string>& Words)
+{
+    try {
+        FArgs = ParseArguments(Words);
+        if (FArgs.Help) {
+            FOut << kUsage;
+            return 0;
+        }
+        if (FArgs.Version) {
+            FOut << "qubra-cli " << QUBRA_VERSION << "\n";
+            return 0;
+        }
+        CheckInput([&] { Prepare(); });
+        const int status = Execute();
+        // A signal during a wait without pumps is reported all the same.
+        ThrowIfInterrupted();
+        return status;
+    } catch (const EUsage& error) {
+        FErr << "qubra-cli: " << error.what() << "\nTry 'qubra-cli --help'.\n";
+        return 2;
+    } catch (const EInterrupted& interruption) {
+        FErr << "qubra-cli: interrupted, stopped after cleaning up\n";
+        return 128 + interruption.Signal;
+    } catch (const std::exception& error) {
+        FErr << "qubra-cli: " << error.what() << "\n";
+        return 1;
+    }
+}
+
+void TCommandLine::Prepare()
+{
+    FConsole.Verbose = FArgs.Verbose;
+    FConsole.Answers = FArgs.Answers;
+    LoadLanguage();
+    FManager = LoadLayout();
+    FController = std::make_unique<TDeviceController>(
+        *FManager, FMainView, [this] { return std::make_unique<TConsoleView>(FConsole); });
+    FController->Link.DevicePort = FArgs.Port;
+    if (!FArgs.Broadcast.empty())
+        FController->Link.BroadcastIP = FArgs.Broadcast;
+    FController->Link.AnswerTimeout = FArgs.Timeout;
+}
+
+void TCommandLine::LoadLanguage() const
+{
+    if (FArgs.LanguageFile.empty())
+        return;
+    std::string missing;
+    Language.OnMessage = [&](const std::string& text) { missing = text; };
+    Language.LoadLanguage(FArgs.LanguageFile);
+    Language.OnMessage = nullptr;
+    if (!missing.empty())
+        throw EBadFile(missing);
+    LanguageFile = FArgs.LanguageFile;
+}
+
+std::unique_ptr<TDataManager> TCommandLine::LoadLayout() const
+{
+    if (FArgs.MappingFile.empty())
+        return LoadDeviceMapping(kDefaultMappingFile);
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(FArgs.MappingFile, error))
+        throw EBadFile(FArgs.MappingFile + ": no such file");
+    return LoadDeviceMapping(FArgs.MappingFile);
+}
+
+int TCommandLine::Execute()
+{
+    const std::string& c = FArgs.Command;
+    if (c == "scan")
+        return Scan();
+    if (c == "find")
+        return Find();
+    if (c == "read")
+        return Read();
+    if (c == "assign-ip")
+        return AssignIP();
+    if (c == "export")
+        return Export();
+    if (c == "write") {
+        CheckInput([&] {
+            const std::unique_ptr<TDataManager> scratch = LoadLayout();
+            for (const std::string& setting : FArgs.Settings)
+                ApplySetting(*scratch, setting);
+        });
+        return WriteEach([&](TDataManager& manager) {
+            for (const std::string& setting : FArgs.Settings)
+                ApplySetting(manager, setting);
+        });
+    }
+    if (c == "defaults")
+        return WriteEach([&](TDataManager&) { FController->RestoreDefaults(); });
+    TSetupImage image;
+    CheckInput([&] { image = ReadSetupFile(FArgs.InFile, *FManager); });
+    return WriteEach(
+        [&](TDataManager& manager) { ApplySetupImage(image, manager, FArgs.WithNetwork); });
+}
+
+void TCommandLine::Print(const TJson& Json)
+{
+    FOut << Json.dump(2) << "\n";
+}
+
+int TCommandLine::Scan()
+{
+    TScanner scanner(FConsole, FController->Link, [this] { return LoadLayout(); });
+    const std::vector<TScanEntry> devices = scanner.Scan(FArgs.Broadcast.empty());
+    TJson list = TJson::array();
+    for (const TScanEntry& device : devices) {
+        if (FArgs.Json) {
+            TJson entry{{"mac", device.MAC}, {"ip", device.IP}};
+            if (!device.Interface.empty())
+                entry["interface"] = device.Interface;
+            list.push_back(entry);
+        } else {
+            FOut << device.MAC << " " << device.IP
+                 << (device.Interface.empty() ? "" : " " + device.Interface) << "\n";
+        }
+    }
+    if (FArgs.Json)
+        Print(list);
+    if (devices.empty()) {
+        FConsole.Line(GetText(msgZarizeniNebylo));
+        return 1;
+    }
+    return 0;
+}
+
+int TCommandLine::Find()
+{
+    const TTarget& target = FArgs.Targets.front();
+    const TDeviceId id = IdOf(target);
+    if (!FController->FindDevice(id.IP, id.MAC))
+        return 1;
+    const std::string mac = MACToStr(FController->DeviceMAC.data());
+    const std::string ip = IPToStr(FController->DeviceIP);
+    if (FArgs.Json)
+        Print({{"mac", mac}, {"ip", ip}});
+    else
+        FOut << (target.ByMAC ? ip : mac) << "\n";
+    return 0;
+}
+
+bool TCommandLine::FindAndRead(const TTarget& Target)
+{
+    const TDeviceId id = IdOf(Target);
+    return FController->FindAndReadDevice(id.IP, nullptr, id.MAC);
+}
+
+int TCommandLine::Read()
+{
+    if (!FindAndRead(FArgs.Targets.front()))
+        return 1;
+    if (FArgs.Json)
+        Print(FieldsJson(*FManager));
+    else
+        FOut << FieldsText(*FManager);
+    return 0;
+}
+
+int TCommandLine::Export()
+{
+    if (!FindAndRead(FArgs.Targets.front()))
+        return 1;
+    const TJson document = SetupDocument(*FManager, MACToStr(FController->DeviceMAC.data()),
+                                          IPToStr(FController->DeviceIP));
+    if (FArgs.OutFile.empty()) {
+        Print(document);
+        return 0;
+    }
+    std::ofstream file(FArgs.OutFile, std::ios::binary | std::ios::trunc);
+    file << document.dump(2) << "\n";
+    if (!file.flush())
+        throw EUsage(FArgs.OutFile + ": cannot be written");
+    return 0;
+}
+
+int TCommandLine::AssignIP()
+{
+    const TDeviceId id = IdOf(TargetOf(FArgs, true));
+    const std::string newIP = TargetOf(FArgs, false).Text;
+    const std::uint32_t mask = FArgs.Mask.empty() ? 0 : StrToIP(FArgs.Mask);
+    const std::string gateway = FArgs.Gateway.empty() ? "0.0.0.0" : FArgs.Gateway;
+
+    const TAssignResult result = FController->AssignAddress(id.MAC, newIP, mask, gateway);
+    if (!result.Assigned) {
+        FConsole.Line(GetText(result.DeviceAnswered ? msgIPNebylaNastav : msgZarizeniNebyloExclamation));
+        return 1;
+    }
+    FConsole.Line(GetText(msgIPAdresaBylaN) + newIP + ".");
+    if (!FController->ReadAssignedDevice(id.MAC, msgZarizeniNebylo0FullStop))
+        return 1;
+    const std::string mac = MACToStr(FController->DeviceMAC.data());
+    const std::string ip = IPToStr(FController->DeviceIP);
+    if (FArgs.Json)
+        Print({{"mac", mac}, {"ip", ip}});
+    else
+        FOut << mac << " " << ip << "\n";
+    return 0;
+}
+
+int TCommandLine::WriteEach(const std::function<void(TDataManager&)>& Edit)
+{
+    TJson results = TJson::array();
+    int failed = 0;
+    for (const TTarget& target : FArgs.Targets) {
+        ThrowIfInterrupted();
+        bool ok = FindAndRead(target);
+        if (ok) {
+            Edit(*FManager);
+            ok = FController->WriteToDevice();
+        }
+        failed += ok ? 0 : 1;
+        ReportDevice(target, ok, results);
+    }
+    if (FArgs.Json)
+        Print(results);
+    return failed == 0 ? 0 : 1;
+}
+
+void TCommandLine::ReportDevice(const TTarget& Target, bool Ok, TJson& Results)
+{
+    const TDeviceController& device = *FController;
+    const std::string mac = IsZeroMAC(device.DeviceMAC) ? "" : MACToStr(device.DeviceMAC.data());
+    const std::string ip = device.DeviceIP == 0 ? "" : IPToStr(device.DeviceIP);
+    if (FArgs.Json) {
+        TJson entry{{"target", Target.Text}, {"mac", mac}, {"ip", ip}, {"ok", Ok}};
+        if (device.DeviceLoaded)
+            entry["fields"] = FieldsJson(*FManager);
+        Results.push_back(entry);
+        return;
+    }
+    FOut << "# " << Target.Text << " " << (mac.empty() ? "-" : mac) << " " << (ip.empty() ? "-" : ip)
+         << (Ok ? " ok" : " failed") << "\n";
+    if (device.DeviceLoaded)
+        FOut << FieldsText(*FManager);
+}
+
+} // namespace qubra

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/Arguments.h"
+#include "cli/ConsoleView.h"
+#include "cli/FieldText.h"
+#include "control/DeviceController.h"
+
+namespace qubra {
+
+// One run of qubra-cli: reads the arguments, checks every input before any device is
+// contacted, runs the command through the device controller and prints the results.
+// The exit status: 0 success, 1 the operation failed, 2 bad usage or bad input,
+// 128 + the signal after SIGINT or SIGTERM.
+class TCommandLine {
+public:
+    TCommandLine(std::ostream& Out, std::ostream& Err, std::istream& In, bool InIsTerminal);
+    int Run(const std::vector<std::string>& Words);
+
+private:
+    void Prepare();
+    void LoadLanguage() const;
+    std::unique_ptr<TDataManager> LoadLayout() const;
+    int Execute();
+
+    int Scan();
+    int Find();
+    int Read();
+    int AssignIP();
+    int Export();
+    // Finds and reads each device in turn, lets Edit change its record, then writes it with
+    // the warnings, waits for it and reads it back; reports each device.
+    int WriteEach(const std::function<void(TDataManager&)>& Edit);
+
+    bool FindAndRead(const TTarget& Target);
+    void ReportDevice(const TTarget& Target, bool Ok, TJson& Results);
+    void Print(const TJson& Json);
+
+    std::ostream& FOut;
+    std::ostream& FErr;
+    TConsole FConsole;
+    TConsoleView FMainView;
+    TArguments FArgs;
+    std::unique_ptr<TDataManager> FManager;
+    std::unique_ptr<TDeviceController> FController;
+};
+
+} // namespace qubra

@@ -1,0 +1,108 @@
+#include "cli/ConsoleView.h"
+
+#include <istream>
+#include <ostream>
+
+#include "cli/Interrupt.h"
+
+namespace qubra {
+
+namespace {
+
+std::string PlainLineBreaks(std::string Text)
+{
+    for (std::size_t at; (at = Text.find("\r\n")) != std::string::npos;)
+        Text.replace(at, 2, "\n");
+    return Text;
+}
+
+std::string AnswerName(TMessageAnswer Answer)
+{
+    return Answer == TMessageAnswer::Yes ? "yes" : "no";
+}
+
+} // namespace
+
+TConsole::TConsole(std::ostream& Err, std::istream& In, bool InIsTerminal)
+    : FErr(Err), FIn(In), FInIsTerminal(InIsTerminal)
+{
+}
+
+void TConsole::Line(const std::string& Text)
+{
+    std::lock_guard guard(FLock);
+    WriteLine(Text);
+}
+
+void TConsole::WriteLine(const std::string& Text)
+{
+    FErr << PlainLineBreaks(Text) << std::endl;
+}
+
+void TConsole::Detail(const std::string& Text)
+{
+    if (Verbose)
+        Line(Text);
+}
+
+TMessageAnswer TConsole::Answer(const TMessageBox& Box)
+{
+    std::lock_guard guard(FLock);
+    WriteLine(Box.Caption.empty() ? Box.Text : Box.Caption + ": " + Box.Text);
+    if (Box.Buttons == TMessageButtons::OK)
+        return TMessageAnswer::OK;
+    switch (Answers) {
+    case TAnswerPolicy::Yes: WriteLine("-> yes (--yes)"); return TMessageAnswer::Yes;
+    case TAnswerPolicy::No: WriteLine("-> no (--no)"); return TMessageAnswer::No;
+    case TAnswerPolicy::Ask: break;
+    }
+    if (!FInIsTerminal) {
+        WriteLine("-> no (standard input is not a terminal; --yes answers Yes)");
+        return TMessageAnswer::No;
+    }
+    return Prompt(Box.DefaultButton);
+}
+
+TMessageAnswer TConsole::Prompt(TMessageAnswer DefaultButton)
+{
+    const bool yesByDefault = DefaultButton == TMessageAnswer::Yes;
+    FErr << (yesByDefault ? "[Y/n] " : "[y/N] ") << std::flush;
+    std::string reply;
+    if (!std::getline(FIn, reply)) {
+        WriteLine("");
+        WriteLine("-> no (end of input)");
+        return TMessageAnswer::No;
+    }
+    if (reply.empty())
+        return yesByDefault ? TMessageAnswer::Yes : TMessageAnswer::No;
+    const char first = static_cast<char>(reply.front() | 0x20);
+    const TMessageAnswer answer = first == 'y' || first == 'a' ? TMessageAnswer::Yes : TMessageAnswer::No;
+    WriteLine("-> " + AnswerName(answer));
+    return answer;
+}
+
+void TConsoleView::SetStatus(const std::string& Text)
+{
+    FStatus = Text;
+    FConsole.Detail(Text);
+}
+
+void TConsoleView::Pump()
+{
+    ThrowIfInterrupted();
+}
+
+void TConsoleView::ShowNotice(const std::string&, TMessageIcon Icon)
+{
+    const char* prefix = Icon == TMessageIcon::Error     ? "error: "
+                         : Icon == TMessageIcon::Warning ? "warning: "
+                                                         : "";
+    FConsole.Line(prefix + FStatus);
+}
+
+std::unique_ptr<TDataSenderView> TConsoleView::CreateNoticeView()
+{
+    return std::make_unique<TConsoleView>(FConsole);
+}
+
+} // namespace qubra

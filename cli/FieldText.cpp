@@ -1,0 +1,140 @@
+#include "cli/FieldText.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <memory>
+
+#include "model/DataPacket.h"
+
+namespace qubra {
+
+namespace {
+
+constexpr char kHeaderPrefix = '$';
+
+// Bytes that From cannot read become U+FFFD when Lenient, else raise.
+std::string Recode(const std::string& Text, const char* From, const char* To, bool Lenient)
+{
+    const iconv_t converter = iconv_open(To, From);
+    if (converter == reinterpret_cast<iconv_t>(-1))
+        throw Exception(std::string("No conversion from ") + From + " to " + To);
+    std::unique_ptr<void, int (*)(iconv_t)> guard(converter, iconv_close);
+
+    std::string input = Text;
+    std::string output;
+    char* in = input.data();
+    std::size_t inLeft = input.size();
+    while (inLeft > 0) {
+        char chunk[256];
+        char* out = chunk;
+        std::size_t outLeft = sizeof chunk;
+        const std::size_t done = iconv(converter, &in, &inLeft, &out, &outLeft);
+        output.append(chunk, out);
+        if (done != static_cast<std::size_t>(-1) || errno == E2BIG)
+            continue;
+        if (!Lenient)
+            throw Exception("'" + Text + "' cannot be written in " + To);
+        output += "\xEF\xBF\xBD";
+        ++in;
+        --inLeft;
+    }
+    return output;
+}
+
+bool IsNumberType(TItemType Type)
+{
+    return Type == itEnum || Type == itSigned || Type == itUnsigned;
+}
+
+} // namespace
+
+std::string Cp1250ToUtf8(const std::string& Text)
+{
+    return Recode(Text, "WINDOWS-1250", "UTF-8", true);
+}
+
+std::string Utf8ToCp1250(const std::string& Text)
+{
+    return Recode(Text, "UTF-8", "WINDOWS-1250", false);
+}
+
+std::vector<TFieldEntry> SetupFields(const TDataManager& DataManager)
+{
+    std::vector<TFieldEntry> fields;
+    for (int p = 0; p < DataManager.PacketCount(); ++p) {
+        const TDataPacket* record = DataManager.GetPacket(p);
+        if (record->PacketType() != ptSetup)
+            continue;
+        for (int i = 0; i < record->ItemCount(); ++i) {
+            const TDataItem* item = record->GetItem(i);
+            if (!item->Name().starts_with(kHeaderPrefix))
+                fields.push_back({record->Name() + "." + item->Name(), item});
+        }
+    }
+    return fields;
+}
+
+std::string FieldText(const TDataItem& Item)
+{
+    const TItemValue value = Item.GetValue();
+    if (Item.ItemType() == itBool)
+        return value.Boolean() ? "true" : "false";
+    if (Item.ItemType() == itString)
+        return Cp1250ToUtf8(value.Text());
+    std::string text = value.AsText();
+    if (IsNumberType(Item.ItemType())) {
+        for (int i = 0; i < Item.EnumItemCount(); ++i)
+            if (const TDEnumItem* entry = Item.GetEnumItem(i); entry->Value == value.Integer()) {
+                text += " [" + entry->Name + "]";
+                break;
+            }
+    }
+    return text;
+}
+
+TJson FieldJson(const TDataItem& Item)
+{
+    const TItemValue value = Item.GetValue();
+    if (Item.ItemType() == itBool)
+        return value.Boolean();
+    if (Item.ItemType() == itString)
+        return Cp1250ToUtf8(value.Text());
+    if (value.IsInteger())
+        return value.Integer();
+    return value.AsText();
+}
+
+void ApplySetting(TDataManager& DataManager, const std::string& Setting)
+{
+    const std::size_t equals = Setting.find('=');
+    const std::string name = Setting.substr(0, equals);
+    const std::string text = equals == std::string::npos ? "" : Setting.substr(equals + 1);
+    TDataItem* item = DataManager.FindItem(name);
+    if (!item)
+        throw ItemNotFound(name);
+    if (item->ItemType() == itString)
+        item->SetValue(Utf8ToCp1250(text));
+    else if (item->ItemType() == itBool && (text == "true" || text == "false"))
+        item->SetValue(text == "true");
+    else
+        item->SetValue(text);
+}
+
+std::string FieldsText(const TDataManager& DataManager)
+{
+    std::string text;
+    for (const TFieldEntry& field : SetupFields(DataManager))
+        text += field.Key + "=" + FieldText(*field.Item) + "\n";
+    return text;
+}
+
+TJson FieldsJson(const TDataManager& DataManager)
+{
+    TJson object = TJson::object();
+    for (const TFieldEntry& field : SetupFields(DataManager))
+        object[field.Key] = FieldJson(*field.Item);
+    return object;
+}
+
+} // namespace qubra

@@ -1,0 +1,34 @@
+#include "cli/Interrupt.h"
+
+#include <csignal>
+
+namespace qubra {
+
+namespace {
+
+volatile std::sig_atomic_t ReceivedSignal = 0;
+
+void NoteSignal(int Signal)
+{
+    ReceivedSignal = Signal;
+}
+
+} // namespace
+
+void InstallInterruptHandlers()
+{
+    struct sigaction action {};
+    action.sa_handler = NoteSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+void ThrowIfInterrupted()
+{
+    if (const int signal = ReceivedSignal; signal != 0)
+        throw EInterrupted{signal};
+}
+
+} // namespace qubra

@@ -1,0 +1,283 @@
+#include "control/DeviceController.h"
+
+#include <algorithm>
+
+#include "i18n/Language.h"
+#include "model/Conversions.h"
+#include "net/ARPManager.h"
+
+namespace qubra {
+
+namespace {
+
+constexpr const char* kOK = "OK";
+constexpr const char* kAddressField = "unit_ip";
+
+} // namespace
+
+bool IsZeroMAC(const TMACAddress& MAC)
+{
+    return std::all_of(MAC.begin(), MAC.end(), [](std::uint8_t byte) { return byte == 0; });
+}
+
+TDeviceController::TWindow::~TWindow()
+{
+    if (Sender)
+        Sender->Close();
+}
+
+TDeviceController::TDeviceController(TDataManager& DataManager, TDataSenderView& MainView,
+                                     TViewFactory CreateView)
+    : DataManager(DataManager), FMainView(MainView), FCreateView(std::move(CreateView))
+{
+}
+
+TDeviceController::TWindow TDeviceController::OpenWindow() const
+{
+    TWindow window;
+    window.View = FCreateView();
+    window.Sender = std::make_unique<TfDataSender>(*window.View, &DataManager);
+    window.Sender->DevicePort = Link.DevicePort;
+    window.Sender->BroadcastIP = Link.BroadcastIP;
+    window.Sender->AnswerTimeout = Link.AnswerTimeout;
+    return window;
+}
+
+TMessageAnswer TDeviceController::Ask(const TMessage& Caption, const std::string& Text,
+                                      TMessageIcon Icon)
+{
+    return FMainView.MessageBox(
+        {GetText(Caption), Text, TMessageButtons::YesNo, Icon, TMessageAnswer::No});
+}
+
+bool TDeviceController::FindAndReadDevice(std::uint32_t IP, TfDataSender* Window,
+                                          const TMACAddress& MAC)
+{
+    return FindAndMaybeRead(IP, Window, MAC, true);
+}
+
+bool TDeviceController::FindDevice(std::uint32_t IP, const TMACAddress& MAC)
+{
+    return FindAndMaybeRead(IP, nullptr, MAC, false);
+}
+
+bool TDeviceController::FindByIP(std::uint32_t IP)
+{
+    DeviceIP = LastSearchIP = IP;
+    return FindAndReadDevice(IP, nullptr, {});
+}
+
+bool TDeviceController::FindByMAC(const TMACAddress& MAC)
+{
+    DeviceMAC = LastSearchMAC = MAC;
+    return FindAndReadDevice(0, nullptr, MAC);
+}
+
+bool TDeviceController::LoadFromDevice()
+{
+    return FindAndReadDevice(0, nullptr, DeviceMAC);
+}
+
+void TDeviceController::RestoreDefaults()
+{
+    DataManager.ApplyDefaults();
+}
+
+bool TDeviceController::FindAndMaybeRead(std::uint32_t IP, TfDataSender* Window,
+                                         const TMACAddress& MAC, bool Read)
+{
+    DeviceLoaded = false;
+    DeviceMAC = MAC;
+    DeviceIP = IP;
+    if (IsZeroMAC(MAC) && IP == 0)
+        return false;
+
+    TWindow created;
+    if (!Window) {
+        created = OpenWindow();
+        Window = created.Sender.get();
+    }
+    bool result = false;
+    try {
+        if (!LocateDevice(*Window))
+            return false;
+        if (!Read)
+            return true;
+        Window->CloseSocket();
+        Window->QueryRecords(IPToStr(DeviceIP));
+        DeviceLoaded = result = Window->AnsweredCount >= Window->RequestedCount;
+        if (!result)
+            ReportFailedRead(*Window);
+    } catch (const std::exception& error) {
+        Window->ShowNotice(error.what(), kOK, TMessageIcon::Error);
+    }
+    return result;
+}
+
+// Fills in the unknown one of DeviceMAC and DeviceIP; false (after a notice) when it fails.
+bool TDeviceController::LocateDevice(TfDataSender& Sender)
+{
+    if (IsZeroMAC(DeviceMAC)) {
+        Sender.CloseSocket();
+        const std::string mac = Sender.SearchByIP(IPToStr(DeviceIP), "", false);
+        if (mac.empty()) {
+            Sender.ShowNotice(GetText(msgZarizeniNebylo1), kOK, TMessageIcon::Error);
+            return false;
+        }
+        if (!StrToMAC(mac, DeviceMAC.data())) {
+            Sender.ShowNotice(GetText(msgChybnaMACAdres), kOK, TMessageIcon::Error);
+            return false;
+        }
+    } else if (DeviceIP == 0) {
+        const std::string ip = Sender.SearchByMAC(MACToStr(DeviceMAC.data()), "", false);
+        if (ip.empty()) {
+            Sender.ShowNotice(GetText(msgZarizeniNebylo2), kOK, TMessageIcon::Error);
+            return false;
+        }
+        if (!TARPManager::IsIPText(ip)) {
+            Sender.ShowNotice(GetText(msgChybnaIPAdresa), kOK, TMessageIcon::Error);
+            return false;
+        }
+        DeviceIP = StrToIP(ip);
+    }
+    return true;
+}
+
+void TDeviceController::ReportFailedRead(TfDataSender& Sender)
+{
+    if (ARPManager().IsLocalAddress(DeviceIP))
+        Sender.ShowNotice(GetText(msgKomunikaceSeZa), kOK, TMessageIcon::Warning);
+    else
+        Sender.ShowNotice(GetText(msgKomunikaceSeZa0) + "\r\n" + GetText(msgPravdepodobnouP) +
+                              IPToStr(DeviceIP) + ")",
+                          kOK, TMessageIcon::Warning);
+}
+
+TWriteCount TDeviceController::WriteDevice(TfDataSender* Window)
+{
+    TWriteCount count;
+    if (!DeviceLoaded || IsZeroMAC(DeviceMAC))
+        return count;
+
+    TWindow created;
+    if (!Window) {
+        created = OpenWindow();
+        Window = created.Sender.get();
+    }
+    try {
+        Window->CloseSocket();
+        const std::string ip = Window->SearchByMAC(MACToStr(DeviceMAC.data()), "", false);
+        if (ip.empty()) {
+            Window->ShowNotice(GetText(msgZarizeniNebylo3), kOK, TMessageIcon::Warning);
+            return count;
+        }
+        if (!TARPManager::IsIPText(ip)) {
+            Window->ShowNotice(GetText(msgChybnaIPAdresa0), kOK, TMessageIcon::Error);
+            return count;
+        }
+        DeviceIP = StrToIP(ip);
+        Window->CloseSocket();
+        Window->SendRecords(IPToStr(DeviceIP));
+        count.Success = Window->AnsweredCount >= Window->RequestedCount;
+        count.Sent = Window->RequestedCount;
+        count.Confirmed = Window->AnsweredCount;
+        DeviceLoaded = count.Success;
+    } catch (const std::exception& error) {
+        Window->ShowNotice(error.what(), kOK, TMessageIcon::Error);
+        count.Success = false;
+    }
+    return count;
+}
+
+// The subnet and conflict questions about the address the record gives the device.
+bool TDeviceController::ConfirmAddress()
+{
+    const TItemValue address = DataManager.GetValue(kAddressField);
+    const std::uint32_t ip = address.IsNull() ? 0 : StrToIP(address.AsText());
+    TARPManager& arp = ARPManager();
+    if (ip != 0 && !arp.IsLocalAddress(ip) &&
+        Ask(msgVarovani,
+            GetText(msgIPAdresaKtero) + IPToStr(ip) + GetText(msgNeprislusiSte) + "\r\n" +
+                GetText(msgChceteJiPresto),
+            TMessageIcon::Warning) != TMessageAnswer::Yes)
+        return false;
+
+    TPhysAddr station{};
+    TMACAddress answered{};
+    if (!arp.ResolveMAC(ip, station))
+        return true;
+    std::copy_n(station.begin(), answered.size(), answered.begin());
+    if (IsZeroMAC(answered) || answered == DeviceMAC)
+        return true;
+    return Ask(msgVarovani0,
+               GetText(msgIPAdresa) + IPToStr(ip) + GetText(msgJizJePrirazen) +
+                   MACToStr(answered.data()) + GetText(msgAMohloByDoj) + "\r\n" +
+                   GetText(msgChcetePrestoPo),
+               TMessageIcon::Question) == TMessageAnswer::Yes;
+}
+
+bool TDeviceController::WriteToDevice()
+{
+    TWriteCount count;
+    try {
+        if (!ConfirmAddress())
+            return false;
+        count = WriteDevice(nullptr);
+    } catch (const std::exception& error) {
+        FMainView.MessageBox({"ZAN", error.what(), TMessageButtons::OK, TMessageIcon::Error,
+                              TMessageAnswer::OK});
+        return false;
+    }
+
+    TWindow window = OpenWindow();
+    try {
+        if (!count.Success)
+            window.Sender->ShowNoticeWindow(
+                GetText(count.Confirmed == 0 ? msgNastaveniZarize : msgNastaveniZarize0), kOK,
+                TMessageIcon::Warning);
+        return WaitAndReadBack(window, DeviceMAC, msgZarizeniNebylo4) && count.Success;
+    } catch (const std::exception& error) {
+        window.Sender->ShowNotice(error.what(), kOK, TMessageIcon::Error);
+        return false;
+    }
+}
+
+bool TDeviceController::WaitAndReadBack(TWindow& Window, const TMACAddress& MAC,
+                                        const TMessage& NotFound)
+{
+    const std::string found = Window.Sender->WaitForDevice(MACToStr(MAC.data()));
+    if (found.empty()) {
+        Window.Sender->ShowNotice(GetText(NotFound), kOK, TMessageIcon::Warning);
+        DeviceLoaded = false;
+        return false;
+    }
+    Window.Sender->Close();
+    return FindAndReadDevice(0, nullptr, MAC);
+}
+
+TAssignResult TDeviceController::AssignAddress(const TMACAddress& MAC, const std::string& NewIP,
+                                               std::uint32_t Mask, const std::string& Gateway)
+{
+    TWindow window = OpenWindow();
+    TAssignResult result;
+    try {
+        result.Assigned = window.Sender->AssignIP(MACToStr(MAC.data()), NewIP, Mask, Gateway);
+    } catch (const std::exception& error) {
+        window.Sender->ShowNotice(error.what(), kOK, TMessageIcon::Error);
+    }
+    result.DeviceAnswered = window.Sender->DeviceAnswered;
+    return result;
+}
+
+bool TDeviceController::ReadAssignedDevice(const TMACAddress& MAC, const TMessage& NotFound)
+{
+    TWindow window = OpenWindow();
+    try {
+        return WaitAndReadBack(window, MAC, NotFound);
+    } catch (const std::exception& error) {
+        window.Sender->ShowNotice(error.what(), kOK, TMessageIcon::Error);
+        return false;
+    }
+}
+
+} // namespace qubra

@@ -1,0 +1,136 @@
+// qubra-cli inside network namespaces against devices simulated at Ethernet level: the scan of
+// every interface, the assignment through a temporary ARP entry, and its cleanup on a signal.
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <map>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "tests/cli/ProgramRun.h"
+#include "tests/lab/support/LabNetwork.h"
+
+using namespace qubra::clitest;
+using namespace qubra::lab;
+
+namespace {
+
+const char* const kDeviceMAC = "00-20-4a-63-00-09";
+
+// Starts simulated devices on Interface of Lan and waits until they listen.
+void StartDevices(TNetNamespace& Lan, const std::string& Interface, const std::string& Devices)
+{
+    const std::string log = "/tmp/qubra-cli-lab-" + Lan.Name() + ".log";
+    Lan.StartBackground(std::string("exec ") + QUBRA_SIM_PROGRAM + " --raw " + Interface + " " + Devices +
+                        " > " + log + " 2>&1");
+    std::string text;
+    for (int i = 0; i < 300 && text.find("ready") == std::string::npos; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::ifstream file(log);
+        text.assign(std::istreambuf_iterator<char>(file), {});
+    }
+    ASSERT_NE(text.find("ready raw"), std::string::npos) << text;
+}
+
+std::vector<std::string> CliIn(const TNetNamespace& Ns, std::vector<std::string> Arguments)
+{
+    Arguments.insert(Arguments.begin(), {"ip", "netns", "exec", Ns.Name(), QUBRA_CLI_PROGRAM});
+    return Arguments;
+}
+
+bool HasPermanentEntry(const TNetNamespace& Ns, const std::string& IP)
+{
+    return Ns.Exec("ip neigh show " + IP).Output.find("PERMANENT") != std::string::npos;
+}
+
+// A workstation on a LAN whose devices sit at Ethernet level; no default route, so searches
+// go to the LAN's own broadcast address.
+class CliLab : public ::testing::Test {
+protected:
+    std::unique_ptr<TNetNamespace> Workstation;
+    std::unique_ptr<TNetNamespace> Lan;
+
+    void SetUp() override
+    {
+        QUBRA_LAB_REQUIRE_ROOT();
+        Workstation = std::make_unique<TNetNamespace>("qcli");
+        Lan = std::make_unique<TNetNamespace>("qcli");
+        ConnectVeth(*Workstation, "eth0", *Lan, "eth0");
+        Workstation->AddAddress("eth0", "10.63.0.1/24");
+        Lan->LinkUp("eth0");
+    }
+};
+
+} // namespace
+
+TEST(CliLabScan, EveryInterfaceIsSearchedAndNamed)
+{
+    QUBRA_LAB_REQUIRE_ROOT();
+    TNetNamespace workstation("qcli"), wired("qcli"), wireless("qcli");
+    ConnectVeth(workstation, "eth0", wired, "eth0");
+    ConnectVeth(workstation, "wlan0", wireless, "eth0");
+    workstation.AddAddress("eth0", "10.61.0.1/24");
+    workstation.AddAddress("wlan0", "10.62.0.1/24");
+    // The default route leads to the wireless LAN, as on a laptop; the device on the cable
+    // must be found all the same.
+    workstation.ExecOrThrow("ip route add default dev wlan0");
+    wired.LinkUp("eth0");
+    wireless.LinkUp("eth0");
+    StartDevices(wired, "eth0",
+                 "--device 00-20-4a-61-00-05,10.61.0.5 --device 00-20-4a-61-00-06,192.168.1.254");
+    StartDevices(wireless, "eth0", "--device 00-20-4a-62-00-07,10.62.0.7");
+
+    const TProgramResult result = RunProgram(CliIn(workstation, {"scan", "--json", "--timeout", "600"}));
+    ASSERT_EQ(result.ExitCode, 0) << result.Err;
+    std::map<std::string, std::pair<std::string, std::string>> found;
+    for (const auto& entry : nlohmann::json::parse(result.Out))
+        EXPECT_TRUE(found.emplace(entry["mac"], std::pair{entry["ip"], entry["interface"]}).second)
+            << "listed twice: " << entry;
+    const std::map<std::string, std::pair<std::string, std::string>> expected{
+        {"00-20-4a-61-00-05", {"10.61.0.5", "eth0"}},
+        {"00-20-4a-61-00-06", {"192.168.1.254", "eth0"}},
+        {"00-20-4a-62-00-07", {"10.62.0.7", "wlan0"}},
+    };
+    EXPECT_EQ(found, expected) << result.Out;
+}
+
+TEST_F(CliLab, AssignIPReachesADeviceOutsideTheSubnetThroughATemporaryEntry)
+{
+    StartDevices(*Lan, "eth0", std::string("--device ") + kDeviceMAC + ",192.168.1.254,restart=100");
+    const TProgramResult result = RunProgram(CliIn(
+        *Workstation, {"assign-ip", "--mac", kDeviceMAC, "--ip", "10.63.0.50", "--mask", "255.255.255.0",
+                       "--broadcast", "10.63.0.255", "--timeout", "1000", "--yes"}));
+    ASSERT_EQ(result.ExitCode, 0) << result.Err;
+    EXPECT_EQ(result.Out, std::string(kDeviceMAC) + " 10.63.0.50\n");
+    EXPECT_FALSE(HasPermanentEntry(*Workstation, "10.63.0.50")) << "the temporary entry is removed";
+
+    const TProgramResult read = RunProgram(
+        CliIn(*Workstation, {"read", "--ip", "10.63.0.50", "--broadcast", "10.63.0.255", "--json"}));
+    ASSERT_EQ(read.ExitCode, 0) << read.Err;
+    EXPECT_EQ(nlohmann::json::parse(read.Out)["SetupRecord0.unit_ip"], "10.63.0.50");
+}
+
+TEST_F(CliLab, SignalsDuringTheAssignmentRemoveTheTemporaryEntry)
+{
+    // Never answers, so the assignment waits with the entry in place.
+    StartDevices(*Lan, "eth0", std::string("--device ") + kDeviceMAC + ",192.168.1.254,silent");
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        TProgram program(CliIn(*Workstation, {"assign-ip", "--mac", kDeviceMAC, "--ip", "10.63.0.60",
+                                              "--broadcast", "10.63.0.255", "--timeout", "300", "--yes"}));
+        bool added = false;
+        for (int i = 0; i < 1000 && !added && program.Running(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            added = HasPermanentEntry(*Workstation, "10.63.0.60");
+        }
+        ASSERT_TRUE(added) << program.Wait(1000).Err;
+        program.Signal(signal);
+        const TProgramResult result = program.Wait(5000);
+        EXPECT_EQ(result.ExitCode, 128 + signal) << result.Err;
+        EXPECT_NE(result.Err.find("interrupted"), std::string::npos) << result.Err;
+        EXPECT_FALSE(HasPermanentEntry(*Workstation, "10.63.0.60"));
+    }
+}

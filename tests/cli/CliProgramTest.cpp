@@ -1,0 +1,400 @@
+// The qubra-cli program as a user runs it, against simulated devices on loopback.
+#include <signal.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "model/Conversions.h"
+#include "net/ARPManager.h"
+#include "sim/SimRecords.h"
+#include "tests/cli/CliTestSupport.h"
+
+using namespace qubra;
+using namespace qubra::clitest;
+
+namespace {
+
+const char* const kMAC1 = "00-20-4a-00-00-01";
+const char* const kMAC2 = "00-20-4a-00-00-02";
+const char* const kMAC3 = "00-20-4a-00-00-03";
+
+bool Contains(const std::string& Text, const std::string& Part)
+{
+    return Text.find(Part) != std::string::npos;
+}
+
+// A factory record at IP with some fields changed through the layout.
+TBytes RecordWith(const std::string& IP, const std::vector<std::pair<std::string, TItemValue>>& Values)
+{
+    TRecordReader reader(SimDefaultSetupRecord(SimTextToIP(IP)));
+    for (const auto& [field, value] : Values)
+        reader.Record().SetValue(field, value);
+    return reader.Record().GetData();
+}
+
+std::string TempFile(const std::string& Name, const std::string& Content)
+{
+    const std::string path = ::testing::TempDir() + "qubra-cli-" + std::to_string(getpid()) + "-" + Name;
+    std::ofstream(path, std::ios::binary) << Content;
+    return path;
+}
+
+// The bytes after the header, where the settings are.
+TBytes Body(const TBytes& Record)
+{
+    return TBytes(Record.begin() + 4, Record.end());
+}
+
+} // namespace
+
+TEST_F(CliProgramTest, BadUsageAndBadInputEndWithTwoAndReachNoDevice)
+{
+    TSimDevice& device = AddDevice("127.0.0.1", kMAC1);
+    const std::string missing = "/nonexistent/qubra-setup.json";
+    const std::string malformed = TempFile("malformed.json", "{\"format\": \"qubra232-setup\", ");
+    const std::string shortRecord = TempFile(
+        "short.json", R"({"format":"qubra232-setup","version":1,"records":{"SetupRecord0":"00FF"}})");
+    const std::string strangeRecord = TempFile(
+        "strange.json", R"({"format":"qubra232-setup","version":1,"records":{"SetupRecord0":")" +
+                            std::string(240, '0') + R"(","Other":"00"}})");
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+        {{"frobnicate"}, "unknown command 'frobnicate'"},
+        {{}, "no command given"},
+        {{"read"}, "read needs exactly one --ip or --mac"},
+        {{"read", "--ip", "127.0.0.1", "--ip", "127.0.0.2"}, "exactly one"},
+        {{"read", "--ip", "127.0.0.256"}, "not an IPv4 address"},
+        {{"read", "--mac", "00:20:4a:00:00:01"}, "not a MAC address"},
+        {{"read", "--mac", "00-20-4a-00-00"}, "not a MAC address"},
+        {{"read", "--ip", "127.0.0.1", "--yes", "--no"}, "exclude each other"},
+        {{"read", "--ip", "127.0.0.1", "--set", "line_speed=1"}, "--set belongs to write"},
+        {{"scan", "--ip", "127.0.0.1"}, "scan takes no"},
+        {{"assign-ip", "--mac", kMAC1}, "one --mac and one --ip"},
+        {{"write", "--ip", "127.0.0.1"}, "write needs at least one --set"},
+        {{"write", "--ip", "127.0.0.1", "--set", "SetupRecord0.no_such_field=1"},
+         "Polozka SetupRecord0.no_such_field nebyla nalezena."},
+        {{"write", "--ip", "127.0.0.1", "--set", "line_speed=1", "--set", "unit_port=fast"},
+         "'fast' is not a valid integer value"},
+        {{"write", "--ip", "127.0.0.1", "--set", "terminal_name=\xE6\x97\xA5"}, "Windows-1250"},
+        {{"import", "--ip", "127.0.0.1", "--in", missing}, "cannot be read"},
+        {{"import", "--ip", "127.0.0.1", "--in", malformed}, "parse error"},
+        {{"import", "--ip", "127.0.0.1", "--in", shortRecord}, "has 2 bytes, the device's has 120"},
+        {{"import", "--ip", "127.0.0.1", "--in", strangeRecord}, "record Other is not a setup record"},
+        {{"read", "--ip", "127.0.0.1", "--mapping", missing}, "no such file"},
+        {{"read", "--ip", "127.0.0.1", "--mapping", malformed}, ""},
+        {{"read", "--ip", "127.0.0.1", "--lang", missing}, "nenalezen"},
+    };
+    for (const auto& [arguments, message] : cases) {
+        const TProgramResult result = Cli(arguments);
+        SCOPED_TRACE(result.Err);
+        EXPECT_EQ(result.ExitCode, 2);
+        EXPECT_TRUE(Contains(result.Err, message));
+        EXPECT_TRUE(Contains(result.Err, "Try 'qubra-cli --help'."));
+        EXPECT_EQ(result.Out, "");
+    }
+    EXPECT_TRUE(device.Received().empty()) << "bad input must not reach any device";
+
+    const TProgramResult help = Cli({"--help"});
+    EXPECT_EQ(help.ExitCode, 0);
+    EXPECT_TRUE(Contains(help.Out, "assign-ip --mac MAC --ip ADDR"));
+}
+
+TEST_F(CliProgramTest, FindAndReadShowEveryFieldInMappingOrder)
+{
+    TSimDevice& device = AddDevice("127.0.0.2", kMAC2);
+    device.SetRecord(RecordWith("127.0.0.2", {{"line_speed", 8},
+                                              {"unit_port", 4001},
+                                              {"disconnect_config_ledoff", true},
+                                              {"terminal_name", "Linka \xE8.1"}}));  // Windows-1250
+
+    const TProgramResult mac = Cli({"find", "--ip", "127.0.0.2"});
+    EXPECT_EQ(mac.ExitCode, 0) << mac.Err;
+    EXPECT_EQ(mac.Out, std::string(kMAC2) + "\n");
+    const TProgramResult ip = Cli({"find", "--mac", "00-20-4A-00-00-02"});
+    EXPECT_EQ(ip.ExitCode, 0) << ip.Err;
+    EXPECT_EQ(ip.Out, "127.0.0.2\n");
+
+    const TProgramResult text = Cli({"read", "--ip", "127.0.0.2"});
+    ASSERT_EQ(text.ExitCode, 0) << text.Err;
+    std::vector<std::string> lines;
+    std::istringstream stream(text.Out);
+    for (std::string line; std::getline(stream, line);)
+        lines.push_back(line);
+    const auto at = [&](const std::string& line) {
+        return std::find(lines.begin(), lines.end(), line) - lines.begin();
+    };
+    const std::vector<std::string> expected{
+        "SetupRecord0.unit_ip=127.0.0.2",
+        "SetupRecord0.line_speed=8 [115200]",
+        "SetupRecord0.unit_port=4001",
+        "SetupRecord0.disconnect_config_ledoff=true",
+        "SetupRecord0.terminal_name=Linka č.1",
+    };
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        ASSERT_LT(at(expected[i]), static_cast<long>(lines.size())) << expected[i] << "\n" << text.Out;
+        if (i > 0)
+            EXPECT_LT(at(expected[i - 1]), at(expected[i])) << "mapping order";
+    }
+    EXPECT_FALSE(Contains(text.Out, "$header"));
+
+    const TProgramResult json = Cli({"read", "--mac", kMAC2, "--json"});
+    ASSERT_EQ(json.ExitCode, 0) << json.Err;
+    const auto object = Json(json);
+    ASSERT_TRUE(object.is_object());
+    ASSERT_EQ(object.size(), lines.size());
+    std::size_t i = 0;
+    for (const auto& [key, value] : object.items())
+        EXPECT_EQ(lines[i++].rfind(key + "=", 0), 0u) << key << " in the order of the text";
+    EXPECT_EQ(object["SetupRecord0.unit_port"], 4001);
+    EXPECT_EQ(object["SetupRecord0.line_speed"], 8);
+    EXPECT_EQ(object["SetupRecord0.disconnect_config_ledoff"], true);
+    EXPECT_EQ(object["SetupRecord0.terminal_name"], "Linka č.1");
+    EXPECT_EQ(object["SetupRecord0.unit_ip"], "127.0.0.2");
+}
+
+TEST_F(CliProgramTest, AbsentDeviceEndsWithOneAndTheNoticeInTheChosenLanguage)
+{
+    AddDevice("127.0.0.1", kMAC1);
+    const TProgramResult czech = Cli({"find", "--ip", "127.0.0.5"});
+    EXPECT_EQ(czech.ExitCode, 1);
+    EXPECT_TRUE(Contains(czech.Err, "Zařízení nebylo nalezeno")) << czech.Err;
+    EXPECT_EQ(czech.Out, "");
+
+    const TProgramResult english = Cli({"read", "--mac", "00-20-4a-00-00-99", "--lang", "english.lng.xml"});
+    EXPECT_EQ(english.ExitCode, 1);
+    EXPECT_TRUE(Contains(english.Err, "Device not found")) << english.Err;
+}
+
+TEST_F(CliProgramTest, WriteSetsValuesInTheOrderGivenAndReadsTheDeviceBack)
+{
+    TSimDevice& device = AddDevice("127.0.0.1", kMAC1);
+    // The whole byte first, then its two low bits: the bits win.
+    TProgramResult result = Cli({"write", "--ip", "127.0.0.1", "--yes", "--set", "line_interface_mode=0",
+                                 "--set", "SetupRecord0.line_interface_mode_rs=RS-422/485", "--set",
+                                 "line_speed=115200", "--set", "terminal_name=Příjem", "--set",
+                                 "disconnect_config_ledoff=true"});
+    ASSERT_EQ(result.ExitCode, 0) << result.Err;
+    std::vector<TBytes> writes = ReceivedWithCode(device, kSetCode);
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_EQ(writes[0][1], 0x00) << "a single record is the last of its batch";
+    EXPECT_EQ(writes[0][20], 0x01);
+    TRecordReader written(writes[0]);
+    EXPECT_EQ(written.Value("line_speed").Integer(), 8);
+    EXPECT_EQ(written.Value("terminal_name").Text(), "P\xF8\xEDjem");
+    EXPECT_TRUE(written.Value("disconnect_config_ledoff").Boolean());
+    EXPECT_TRUE(Contains(result.Out, "# 127.0.0.1 00-20-4a-00-00-01 127.0.0.1 ok\n"));
+    EXPECT_TRUE(Contains(result.Out, "SetupRecord0.line_speed=8 [115200]\n")) << "read back";
+    EXPECT_TRUE(Contains(result.Out, "SetupRecord0.terminal_name=Příjem\n"));
+
+    device.ClearReceived();
+    result = Cli({"write", "--ip", "127.0.0.1", "--yes", "--set", "line_interface_mode_rs=1", "--set",
+                  "line_interface_mode=0"});
+    ASSERT_EQ(result.ExitCode, 0) << result.Err;
+    writes = ReceivedWithCode(device, kSetCode);
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_EQ(writes[0][20], 0x00) << "the whole byte, given last, wins";
+}
+
+TEST_F(CliProgramTest, WriteHandlesEveryDeviceInTurnAndReportsEach)
+{
+    TSimDevice& first = AddDevice("127.0.0.1", kMAC1);
+    TSimDevice& second = AddDevice("127.0.0.2", kMAC2);
+    const TProgramResult result = Cli({"write", "--ip", "127.0.0.1", "--ip", "127.0.0.3", "--mac", kMAC2,
+                                       "--set", "unit_port=5000", "--yes", "--json"});
+    EXPECT_EQ(result.ExitCode, 1) << "one device was missing";
+    const auto report = Json(result);
+    ASSERT_TRUE(report.is_array());
+    ASSERT_EQ(report.size(), 3u);
+    EXPECT_EQ(report[0]["ok"], true);
+    EXPECT_EQ(report[0]["fields"]["SetupRecord0.unit_port"], 5000);
+    EXPECT_EQ(report[1]["ok"], false);
+    EXPECT_EQ(report[1]["target"], "127.0.0.3");
+    EXPECT_FALSE(report[1].contains("fields"));
+    EXPECT_EQ(report[2]["ok"], true);
+    EXPECT_EQ(report[2]["ip"], "127.0.0.2");
+    for (TSimDevice* device : {&first, &second}) {
+        const std::vector<TBytes> writes = ReceivedWithCode(*device, kSetCode);
+        ASSERT_EQ(writes.size(), 1u);
+        EXPECT_EQ(TRecordReader(writes[0]).Value("unit_port").Integer(), 5000);
+    }
+}
+
+TEST_F(CliProgramTest, AddressOutsideTheSubnetsIsAskedAndNoSendsNothing)
+{
+    const char* const foreign = "198.51.100.77";
+    // Answering Yes would ask the network who owns the address: only answer No here.
+    if (ARPManager().IsLocalAddress(foreign))
+        GTEST_SKIP() << foreign << " lies in a subnet of this machine";
+    TSimDevice& device = AddDevice("127.0.0.1", kMAC1);
+    const std::vector<std::string> write{"write", "--ip", "127.0.0.1", "--set",
+                                         std::string("unit_ip=") + foreign};
+
+    auto answered = write;
+    answered.push_back("--no");
+    TProgramResult result = Cli(answered);
+    EXPECT_EQ(result.ExitCode, 1);
+    EXPECT_TRUE(Contains(result.Err, "Varování: IP adresa, kterou chcete přiřadit (198.51.100.77) "
+                                     "nepřísluší stejné podsíti jako tento počítač.\nChcete ji přesto přiřadit?\n"
+                                     "-> no (--no)"))
+        << result.Err;
+
+    result = Cli(write, "yes\n");
+    EXPECT_EQ(result.ExitCode, 1);
+    EXPECT_TRUE(Contains(result.Err, "-> no (standard input is not a terminal")) << result.Err;
+
+    answered.insert(answered.end(), {"--lang", "english.lng.xml"});
+    result = Cli(answered);
+    EXPECT_EQ(result.ExitCode, 1);
+    EXPECT_TRUE(Contains(result.Err, "The IP address you want to assign (198.51.100.77) is not in the same subnet"))
+        << result.Err;
+
+    EXPECT_TRUE(ReceivedWithCode(device, kSetCode).empty());
+}
+
+TEST_F(CliProgramTest, DefaultsSendTheDefaultValuesAndKeepTheAddress)
+{
+    TSimDevice& device = AddDevice("127.0.0.1", kMAC1);
+    device.SetRecord(RecordWith("127.0.0.1", {{"line_speed", 0},
+                                              {"unit_port", 4001},
+                                              {"flow_control", 2},
+                                              {"terminal_name", "abc"},
+                                              {"gateway_ip", "127.0.0.254"}}));
+    const TProgramResult result = Cli({"defaults", "--ip", "127.0.0.1", "--yes"});
+    ASSERT_EQ(result.ExitCode, 0) << result.Err;
+    const std::vector<TBytes> writes = ReceivedWithCode(device, kSetCode);
+    ASSERT_EQ(writes.size(), 1u);
+    TRecordReader written(writes[0]);
+    EXPECT_EQ(written.Value("line_speed").Integer(), 2);
+    EXPECT_EQ(written.Value("unit_port").Integer(), 10001);
+    EXPECT_EQ(written.Value("flow_control").Integer(), 0);
+    EXPECT_EQ(written.Value("terminal_name").Text(), "");
+    EXPECT_EQ(written.Value("gateway_ip").Text(), "0.0.0.0");
+    EXPECT_EQ(written.Value("unit_ip").Text(), "127.0.0.1") << "the address has no default";
+    EXPECT_TRUE(Contains(result.Out, "SetupRecord0.line_speed=2 [9600]\n"));
+}
+
+TEST_F(CliProgramTest, ImportClonesTheExportKeepingEachDevicesOwnNetwork)
+{
+    TSimDevice& model = AddDevice("127.0.0.1", kMAC1);
+    TSimDevice& second = AddDevice("127.0.0.2", kMAC2);
+    TSimDevice& third = AddDevice("127.0.0.3", kMAC3);
+    model.SetRecord(RecordWith("127.0.0.1", {{"line_speed", 8},
+                                             {"unit_port", 4001},
+                                             {"num_host_bits", 8},
+                                             {"gateway_ip", "127.0.0.254"},
+                                             {"terminal_name", "Sklad"}}));
+    third.SetRecord(RecordWith("127.0.0.3", {{"num_host_bits", 16}, {"gateway_ip", "127.0.0.250"}}));
+
+    const std::string file = ::testing::TempDir() + "qubra-cli-export-" + std::to_string(getpid()) + ".json";
+    const TProgramResult exported = Cli({"export", "--ip", "127.0.0.1", "--out", file});
+    ASSERT_EQ(exported.ExitCode, 0) << exported.Err;
+    std::ifstream stream(file);
+    const auto document = nlohmann::ordered_json::parse(stream);
+    EXPECT_EQ(document["mac"], kMAC1);
+    const TBytes bytes = HexToBytes(document["records"]["SetupRecord0"].get<std::string>());
+    EXPECT_EQ(Body(bytes), Body(model.Record()));
+    EXPECT_EQ(document["fields"]["SetupRecord0.unit_port"], 4001);
+
+    const std::map<TSimDevice*, TBytes> own{{&second, second.Record()}, {&third, third.Record()}};
+    const TProgramResult imported = Cli({"import", "--ip", "127.0.0.2", "--mac", kMAC3, "--in", file, "--yes"});
+    ASSERT_EQ(imported.ExitCode, 0) << imported.Err;
+    for (const auto& [device, before] : own) {
+        const std::vector<TBytes> writes = ReceivedWithCode(*device, kSetCode);
+        ASSERT_EQ(writes.size(), 1u);
+        TBytes expected = model.Record();
+        for (std::size_t at : {4, 5, 6, 7, 10, 16, 17, 18, 19})
+            expected[at] = before[at];
+        EXPECT_EQ(Body(writes[0]), Body(expected)) << "all but the device's own network settings";
+    }
+}
+
+TEST_F(CliProgramTest, ImportWithNetworkTakesTheFilesAddress)
+{
+    AddDevice("127.0.0.1", kMAC1);
+    TSimKnobs restarting;
+    restarting.RestartMs = 50;
+    TSimDevice& target = AddDevice("127.0.0.2", kMAC2, restarting);
+
+    const TProgramResult exported = Cli({"export", "--ip", "127.0.0.1"});
+    ASSERT_EQ(exported.ExitCode, 0) << exported.Err;
+    auto document = Json(exported);
+    // A file from a device at an address of its own.
+    TRecordReader record(HexToBytes(document["records"]["SetupRecord0"].get<std::string>()));
+    record.Record().SetValue("unit_ip", "127.0.0.9");
+    record.Record().SetValue("gateway_ip", "127.0.0.254");
+    document["records"]["SetupRecord0"] = BytesToHex(record.Record().GetData());
+    const std::string file = TempFile("with-network.json", document.dump());
+
+    const TProgramResult imported =
+        Cli({"import", "--ip", "127.0.0.2", "--in", file, "--with-network", "--yes"});
+    ASSERT_EQ(imported.ExitCode, 0) << imported.Err;
+    const std::vector<TBytes> writes = ReceivedWithCode(target, kSetCode);
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_EQ(TRecordReader(writes[0]).Value("unit_ip").Text(), "127.0.0.9");
+    EXPECT_EQ(TRecordReader(writes[0]).Value("gateway_ip").Text(), "127.0.0.254");
+    EXPECT_EQ(SimIPToText(target.IP()), "127.0.0.9");
+    EXPECT_TRUE(Contains(imported.Out, "# 127.0.0.2 00-20-4a-00-00-02 127.0.0.9 ok\n")) << imported.Out;
+}
+
+TEST_F(CliProgramTest, AssignIPGivesTheDeviceItsNewAddress)
+{
+    TSimKnobs restarting;
+    restarting.RestartMs = 50;
+    TSimDevice& device = AddDevice("127.0.0.3", kMAC3, restarting);
+    const TProgramResult result = Cli({"assign-ip", "--mac", kMAC3, "--ip", "127.0.0.7", "--mask",
+                                       "255.0.0.0", "--gateway", "127.0.0.254", "--yes", "--json"});
+    ASSERT_EQ(result.ExitCode, 0) << result.Err;
+    EXPECT_EQ(Json(result)["ip"], "127.0.0.7");
+    EXPECT_TRUE(Contains(result.Err, "IP adresa byla nastavena na 127.0.0.7.")) << result.Err;
+    const std::vector<TBytes> sets = ReceivedWithCode(device, kSetIPCode);
+    ASSERT_FALSE(sets.empty());
+    EXPECT_EQ(SimReadIP(sets[0], kSimIPOffset), SimTextToIP("127.0.0.7"));
+    EXPECT_EQ(sets[0][kSimHostBitsOffset], 24);
+    EXPECT_EQ(SimReadIP(sets[0], kSimGatewayOffset), SimTextToIP("127.0.0.254"));
+    EXPECT_EQ(SimIPToText(device.IP()), "127.0.0.7");
+}
+
+TEST_F(CliProgramTest, ScanListsEveryAnsweringDeviceOnce)
+{
+    TSimKnobs repeating;
+    repeating.Duplicates = 2;
+    AddDevice("127.0.0.1", kMAC1);
+    AddDevice("127.0.0.2", kMAC2, repeating);
+    AddDevice("127.0.0.3", kMAC3);
+    const TProgramResult json = Cli({"scan", "--json"});
+    ASSERT_EQ(json.ExitCode, 0) << json.Err;
+    std::map<std::string, std::string> found;
+    for (const auto& entry : Json(json))
+        EXPECT_TRUE(found.emplace(entry["mac"], entry["ip"]).second) << "listed twice: " << entry;
+    EXPECT_EQ(found, (std::map<std::string, std::string>{
+                         {kMAC1, "127.0.0.1"}, {kMAC2, "127.0.0.2"}, {kMAC3, "127.0.0.3"}}));
+
+    const TProgramResult text = Cli({"scan"});
+    ASSERT_EQ(text.ExitCode, 0) << text.Err;
+    EXPECT_TRUE(Contains(text.Out, std::string(kMAC2) + " 127.0.0.2\n")) << text.Out;
+    EXPECT_EQ(std::count(text.Out.begin(), text.Out.end(), '\n'), 3);
+}
+
+TEST_F(CliProgramTest, ScanWithoutAnswersEndsWithOne)
+{
+    TSimKnobs silent;
+    silent.Silent = true;
+    AddDevice("127.0.0.1", kMAC1, silent);
+    const TProgramResult result = Cli({"scan"});
+    EXPECT_EQ(result.ExitCode, 1);
+    EXPECT_EQ(result.Out, "");
+}
+
+TEST_F(CliProgramTest, SignalsEndTheRunWithTheirStatusAndAMessage)
+{
+    TSimKnobs silent;
+    silent.Silent = true;
+    AddDevice("127.0.0.1", kMAC1, silent);
+    for (const int signal : {SIGINT, SIGTERM}) {
+        TProgram program(Command({"read", "--ip", "127.0.0.1"}));
+        usleep(150000);
+        program.Signal(signal);
+        const TProgramResult result = program.Wait(5000);
+        EXPECT_EQ(result.ExitCode, 128 + signal) << result.Err;
+        EXPECT_TRUE(Contains(result.Err, "qubra-cli: interrupted")) << result.Err;
+    }
+}

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "model/DataManager.h"
+#include "model/DeviceMapping.h"
+#include "sim/TSimUdpHost.h"
+#include "tests/cli/ProgramRun.h"
+
+namespace qubra::clitest {
+
+inline constexpr std::uint8_t kSetCode = 0xC0;
+inline constexpr std::uint8_t kSetIPCode = 0xFD;
+
+// The datagrams a device received whose code byte is Code.
+inline std::vector<TBytes> ReceivedWithCode(const TSimDevice& Device, std::uint8_t Code)
+{
+    std::vector<TBytes> found;
+    for (const TSimReceived& r : Device.Received())
+        if (r.Data.size() > 3 && r.Data[3] == Code)
+            found.push_back(r.Data);
+    return found;
+}
+
+// Reads setup record bytes through the built-in layout, independently of the program.
+class TRecordReader {
+public:
+    explicit TRecordReader(const TBytes& Bytes) { Record().SetData(Bytes); }
+    TItemValue Value(const std::string& Field) const { return Record().GetValue(Field); }
+    TDataPacket& Record() const { return *Layout->FindPacket("SetupRecord0"); }
+
+private:
+    std::unique_ptr<TDataManager> Layout = LoadDeviceMapping("");
+};
+
+// Simulated devices on loopback and the real program aimed at them.
+class CliProgramTest : public ::testing::Test {
+protected:
+    TSimUdpHost Host;
+
+    TSimDevice& AddDevice(const std::string& IP, const std::string& MAC, const TSimKnobs& Knobs = {})
+    {
+        return Host.AddDevice(SimTextToMAC(MAC), SimTextToIP(IP), Knobs);
+    }
+
+    // The program with the devices' port, the loopback broadcast and a short time-out before
+    // Arguments; the devices are started on first use.
+    TProgramResult Cli(std::vector<std::string> Arguments, const std::string& Input = "")
+    {
+        return RunProgram(Command(std::move(Arguments)), Input);
+    }
+
+    std::vector<std::string> Command(std::vector<std::string> Arguments)
+    {
+        if (!Host.Running())
+            Host.Start();
+        Arguments.insert(Arguments.begin(), {QUBRA_CLI_PROGRAM, "--port", std::to_string(Host.Port()),
+                                             "--broadcast", "127.255.255.255", "--timeout", "300"});
+        return Arguments;
+    }
+
+    static nlohmann::ordered_json Json(const TProgramResult& Result)
+    {
+        try {
+            return nlohmann::ordered_json::parse(Result.Out);
+        } catch (const std::exception& error) {
+            ADD_FAILURE() << "not JSON: " << error.what() << "\n" << Result.Out;
+            return {};
+        }
+    }
+};
+
+} // namespace qubra::clitest

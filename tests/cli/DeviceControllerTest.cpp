@@ -1,0 +1,217 @@
+// The main window's command flows on simulated devices on loopback, with a recording view and
+// an in-memory address table.
+#include <gtest/gtest.h>
+
+#include "control/DeviceController.h"
+#include "conversation/RecordingView.h"
+#include "model/Conversions.h"
+#include "model/DeviceMapping.h"
+#include "net/ARPManager.h"
+#include "net/ARPMemoryBackend.h"
+#include "sim/TSimUdpHost.h"
+#include "tests/cli/CliTestSupport.h"
+
+using namespace qubra;
+using qubra::clitest::kSetCode;
+using qubra::clitest::ReceivedWithCode;
+
+namespace {
+
+const char* const kMAC = "00-20-4a-00-00-01";
+
+TMACAddress MACOf(const std::string& Text)
+{
+    TMACAddress mac{};
+    StrToMAC(Text, mac.data());
+    return mac;
+}
+
+// Every communication window and notice window records into the test's one view.
+class TSharedView : public TDataSenderView {
+public:
+    explicit TSharedView(TRecordingView& Target) : Target(Target) {}
+    void SetCaption(const std::string& Text) override { Target.SetCaption(Text); }
+    void SetStatus(const std::string& Text) override { Target.SetStatus(Text); }
+    void SetPosition(int Position) override { Target.SetPosition(Position); }
+    void SetLook(TSenderLook Look) override { Target.SetLook(Look); }
+    void SetAnimation(bool Playing) override { Target.SetAnimation(Playing); }
+    void Pump() override { Target.Pump(); }
+    TMessageAnswer MessageBox(const TMessageBox& Box) override { return Target.MessageBox(Box); }
+    void ShowNotice(const std::string& Caption, TMessageIcon Icon) override { Target.ShowNotice(Caption, Icon); }
+    void Close() override { Target.Close(); }
+    std::unique_ptr<TDataSenderView> CreateNoticeView() override { return std::make_unique<TSharedView>(Target); }
+
+private:
+    TRecordingView& Target;
+};
+
+class DeviceControllerTest : public ::testing::Test {
+protected:
+    TSimUdpHost Host;
+    std::unique_ptr<TDataManager> Manager = LoadDeviceMapping("");
+    TRecordingView View;
+    TARPMemoryBackend Network;
+    TScopedIPHelper NetworkScope{Network.Loader()};
+    std::unique_ptr<TDeviceController> Controller;
+
+    void SetUp() override { ARPManager().ClearTables(); }
+    void TearDown() override { ARPManager().ClearTables(); }
+
+    TSimDevice& AddDevice(const std::string& IP, const TSimKnobs& Knobs = {})
+    {
+        return Host.AddDevice(SimTextToMAC(kMAC), SimTextToIP(IP), Knobs);
+    }
+
+    void Start(bool LoopbackIsLocal = true)
+    {
+        if (LoopbackIsLocal)
+            Network.AddAddress("127.0.0.1", "255.0.0.0", 1);
+        Host.Start();
+        Controller = std::make_unique<TDeviceController>(*Manager, View,
+                                                         [this] { return std::make_unique<TSharedView>(View); });
+        Controller->Link.DevicePort = Host.Port();
+        Controller->Link.BroadcastIP = "127.255.255.255";
+        Controller->Link.AnswerTimeout = 200;
+    }
+
+    std::string LastNotice() const
+    {
+        return View.Notices.empty() ? "" : View.Notices.back().Text;
+    }
+};
+
+} // namespace
+
+TEST_F(DeviceControllerTest, FindAndReadFillsInWhatWasUnknown)
+{
+    TSimDevice& device = AddDevice("127.0.0.4");
+    Start();
+
+    ASSERT_TRUE(Controller->FindByIP(StrToIP("127.0.0.4")));
+    EXPECT_TRUE(Controller->DeviceLoaded);
+    EXPECT_EQ(Controller->DeviceMAC, MACOf(kMAC));
+    EXPECT_EQ(Controller->LastSearchIP, StrToIP("127.0.0.4"));
+    const TBytes read = Manager->FindPacket("SetupRecord0")->GetData();
+    EXPECT_EQ(TBytes(read.begin() + 4, read.end()), TBytes(device.Record().begin() + 4, device.Record().end()));
+
+    ASSERT_TRUE(Controller->FindByMAC(MACOf(kMAC)));
+    EXPECT_EQ(IPToStr(Controller->DeviceIP), "127.0.0.4");
+    EXPECT_EQ(Controller->LastSearchMAC, MACOf(kMAC));
+    EXPECT_TRUE(View.Notices.empty());
+}
+
+TEST_F(DeviceControllerTest, NothingKnownOrNothingFoundLeavesTheDeviceUnloaded)
+{
+    TSimDevice& device = AddDevice("127.0.0.1");
+    Start();
+    EXPECT_FALSE(Controller->FindAndReadDevice(0, nullptr, {}));
+    EXPECT_TRUE(device.Received().empty());
+
+    EXPECT_FALSE(Controller->FindAndReadDevice(StrToIP("127.0.0.6"), nullptr, {}));
+    EXPECT_FALSE(Controller->DeviceLoaded);
+    ASSERT_EQ(View.Notices.size(), 1u);
+    EXPECT_EQ(View.Notices[0].Text, "Zařízení nebylo nalezeno");
+    EXPECT_EQ(View.Notices[0].Icon, TMessageIcon::Error);
+
+    EXPECT_FALSE(Controller->FindDevice(0, MACOf("00-20-4a-00-00-77")));
+    EXPECT_EQ(Controller->DeviceIP, 0u);
+}
+
+TEST_F(DeviceControllerTest, FailedReadHintsAtTheNetworkOnlyOutsideTheSubnets)
+{
+    TSimKnobs silent;
+    silent.Silent = true;
+    AddDevice("127.0.0.1", silent);
+    Start(false);
+    // Both known: no search, straight to the records, which never come.
+    EXPECT_FALSE(Controller->FindAndReadDevice(StrToIP("127.0.0.1"), nullptr, MACOf(kMAC)));
+    EXPECT_EQ(LastNotice(), "Komunikace se zařízením selhala!\r\nPravděpodobnou příčinou je "
+                            "nekompatibilní síťové nastavení zařízení (IP: 127.0.0.1)");
+
+    Network.AddAddress("127.0.0.1", "255.0.0.0", 1);
+    ARPManager().ClearTables();
+    EXPECT_FALSE(Controller->FindAndReadDevice(StrToIP("127.0.0.1"), nullptr, MACOf(kMAC)));
+    EXPECT_EQ(LastNotice(), "Komunikace se zařízením selhala!");
+    EXPECT_EQ(View.Notices.back().Icon, TMessageIcon::Warning);
+}
+
+TEST_F(DeviceControllerTest, WriteAsksAboutForeignSubnetsAndTakenAddressesBeforeSending)
+{
+    TSimDevice& device = AddDevice("127.0.0.1");
+    Start();
+    ASSERT_TRUE(Controller->FindByIP(StrToIP("127.0.0.1")));
+
+    Manager->SetValue("unit_ip", "192.0.2.10");
+    View.Answers = {TMessageAnswer::No};
+    EXPECT_FALSE(Controller->WriteToDevice());
+    ASSERT_EQ(View.Questions.size(), 1u);
+    EXPECT_EQ(View.Questions[0].Caption, "Varování");
+    EXPECT_EQ(View.Questions[0].DefaultButton, TMessageAnswer::No);
+    EXPECT_NE(View.Questions[0].Text.find("(192.0.2.10) nepřísluší"), std::string::npos);
+    EXPECT_TRUE(ReceivedWithCode(device, kSetCode).empty());
+
+    // Another station answers for the address the record gives the device.
+    Manager->SetValue("unit_ip", "127.0.0.1");
+    Network.AddStation("127.0.0.1", "00-20-4a-99-99-99");
+    View.Answers = {TMessageAnswer::No};
+    EXPECT_FALSE(Controller->WriteToDevice());
+    ASSERT_EQ(View.Questions.size(), 2u);
+    EXPECT_EQ(View.Questions[1].Icon, TMessageIcon::Question);
+    EXPECT_EQ(View.Questions[1].Text, "IP adresa 127.0.0.1 již je přiřazena jinému zařízení v síti "
+                                      "(00-20-4a-99-99-99) a mohlo by dojít ke konfliktu.\r\n"
+                                      "Chcete přesto pokračovat?");
+    EXPECT_TRUE(ReceivedWithCode(device, kSetCode).empty());
+
+    View.Answers = {TMessageAnswer::Yes};
+    Manager->SetValue("unit_port", 4100);
+    EXPECT_TRUE(Controller->WriteToDevice());
+    ASSERT_EQ(ReceivedWithCode(device, kSetCode).size(), 1u);
+    EXPECT_EQ(clitest::TRecordReader(ReceivedWithCode(device, kSetCode)[0]).Value("unit_port").Integer(), 4100);
+}
+
+TEST_F(DeviceControllerTest, TheDevicesOwnAnswerToItsAddressIsNoConflict)
+{
+    TSimDevice& device = AddDevice("127.0.0.1");
+    Network.AddStation("127.0.0.1", kMAC);
+    Start();
+    ASSERT_TRUE(Controller->FindByIP(StrToIP("127.0.0.1")));
+    EXPECT_TRUE(Controller->WriteToDevice());
+    EXPECT_TRUE(View.Questions.empty());
+    EXPECT_EQ(ReceivedWithCode(device, kSetCode).size(), 1u);
+}
+
+TEST_F(DeviceControllerTest, WriteFollowsTheDeviceToItsNewAddress)
+{
+    TSimKnobs restarting;
+    restarting.RestartMs = 30;
+    AddDevice("127.0.0.1", restarting);
+    Start();
+    ASSERT_TRUE(Controller->FindByIP(StrToIP("127.0.0.1")));
+    Manager->SetValue("unit_ip", "127.0.0.8");
+    EXPECT_TRUE(Controller->WriteToDevice());
+    EXPECT_TRUE(Controller->DeviceLoaded);
+    EXPECT_EQ(IPToStr(Controller->DeviceIP), "127.0.0.8");
+    EXPECT_EQ(Controller->LastSearchIP, StrToIP("127.0.0.1")) << "the search values stay";
+}
+
+TEST_F(DeviceControllerTest, NothingIsWrittenForADeviceNotLoaded)
+{
+    TSimDevice& device = AddDevice("127.0.0.1");
+    Start();
+    const TWriteCount count = Controller->WriteDevice(nullptr);
+    EXPECT_FALSE(count.Success);
+    EXPECT_EQ(count.Sent, 0);
+    EXPECT_TRUE(device.Received().empty());
+
+    // A device that disappears after the read: the write stops before sending, the wait fails.
+    ASSERT_TRUE(Controller->FindByIP(StrToIP("127.0.0.1")));
+    TSimKnobs silent;
+    silent.Silent = true;
+    device.SetKnobs(silent);
+    Controller->Link.AnswerTimeout = 100;
+    EXPECT_FALSE(Controller->WriteToDevice());
+    EXPECT_FALSE(Controller->DeviceLoaded);
+    ASSERT_GE(View.Notices.size(), 2u);
+    EXPECT_EQ(View.Notices[View.Notices.size() - 2].Text, "Nastavení zařízení se nezdařilo.");
+    EXPECT_EQ(LastNotice(), "Zařízení nebylo nalezeno.");
+}
