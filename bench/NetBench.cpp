@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "net/MySocket.h"
+#include "tests/net/LoopbackPeer.h"
 
 using namespace qubra;
 
@@ -21,44 +22,28 @@ namespace {
 // Sends every datagram straight back to where it came from.
 class TEchoPeer {
 public:
-    TEchoPeer() : FHandle(socket(AF_INET, SOCK_DGRAM, 0))
-    {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(FHandle, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        socklen_t length = sizeof address;
-        getsockname(FHandle, reinterpret_cast<sockaddr*>(&address), &length);
-        FPort = ntohs(address.sin_port);
-        FThread = std::jthread([this](std::stop_token stop) { Run(stop); });
-    }
-    ~TEchoPeer()
-    {
-        FThread.request_stop();
-        FThread.join();
-        close(FHandle);
-    }
-    std::uint16_t Port() const { return FPort; }
+    TEchoPeer() : FThread([this](std::stop_token stop) { Run(stop); }) {}
+    std::uint16_t Port() const { return FPeer.Port(); }
 
 private:
     void Run(std::stop_token Stop)
     {
         std::uint8_t buffer[2048];
         while (!Stop.stop_requested()) {
-            pollfd wait{FHandle, POLLIN, 0};
+            pollfd wait{FPeer.Handle(), POLLIN, 0};
             if (poll(&wait, 1, 50) != 1)
                 continue;
             sockaddr_in from{};
             socklen_t length = sizeof from;
-            const ssize_t size = recvfrom(FHandle, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length);
+            const ssize_t size =
+                recvfrom(FPeer.Handle(), buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length);
             if (size >= 0)
-                sendto(FHandle, buffer, size, 0, reinterpret_cast<sockaddr*>(&from), length);
+                sendto(FPeer.Handle(), buffer, size, 0, reinterpret_cast<sockaddr*>(&from), length);
         }
     }
 
-    int FHandle;
-    std::uint16_t FPort = 0;
-    std::jthread FThread;
+    test::TLoopbackPeer FPeer;
+    std::jthread FThread; // declared last: stopped and joined before the socket closes
 };
 
 double ThreadCpuSeconds()

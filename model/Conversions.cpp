@@ -21,13 +21,12 @@ int HexDigit(char c)
 
 } // namespace
 
-TBytes HexToBytes(const std::string& text)
+TBytes HexToBytes(const std::string& text, std::string_view separators)
 {
     std::string digits;
     digits.reserve(text.size());
     for (char c : text)
-        if (c != '-' && c != ' ' && c != '\r' && c != '\n' && c != '\t' && c != '.')
-            digits.push_back(c);
+        if (separators.find(c) == std::string_view::npos) digits.push_back(c);
 
     TBytes bytes(digits.size() / 2);
     for (std::size_t i = 0; i < bytes.size(); ++i) {

@@ -2,14 +2,18 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "model/Bytes.h"
 
 namespace qubra {
 
-// Hex text to bytes; "-", " ", CR, LF, TAB and "." are separators, a trailing odd digit is
-// ignored, any other pair raises EConvertError ("'$xy' is not a valid integer value").
-TBytes HexToBytes(const std::string& text);
+// The characters HexToBytes skips between digits.
+inline constexpr std::string_view HexSeparators = "- \r\n\t.";
+
+// Hex text to bytes; the separators are skipped, a trailing odd character is ignored, any other
+// pair that is not two hex digits raises EConvertError ("'$xy' is not a valid integer value").
+TBytes HexToBytes(const std::string& text, std::string_view separators = HexSeparators);
 // Two upper-case hex digits per byte, nothing between bytes.
 std::string BytesToHex(const TBytes& bytes);
 

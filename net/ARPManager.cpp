@@ -49,22 +49,6 @@ TLibrarySlot& Slot()
     return slot;
 }
 
-// Hex text as HexToBytes reads it, except that "." is no separator.
-TBytes MACHexToBytes(const std::string& Text)
-{
-    std::string digits;
-    for (char c : Text)
-        if (c != '-' && c != ' ' && c != '\r' && c != '\n' && c != '\t')
-            digits.push_back(c);
-    const auto dot = digits.find('.');
-    if (dot != std::string::npos && dot / 2 * 2 + 1 < digits.size()) {
-        const std::size_t pair = dot / 2 * 2;
-        HexToBytes(digits.substr(0, pair)); // a bad pair before the dot is the one reported
-        throw EConvertError::InvalidInteger("$" + digits.substr(pair, 2));
-    }
-    return HexToBytes(digits); // a "." left here is an odd last character, ignored anyway
-}
-
 // IPv4 value (first octet least significant) to and from the number with the first octet
 // most significant, in which masks are contiguous runs of bits.
 std::uint32_t FirstOctetHigh(std::uint32_t IP)
@@ -427,7 +411,8 @@ bool TARPManager::MACTextToBytes(const std::string& Text, std::uint8_t* Dest, in
     Count = std::min(Count, 8);
     if (Count <= 0)
         return false;
-    const TBytes bytes = MACHexToBytes(Text);
+    // "." separates groups in HexToBytes but not in a MAC text here.
+    const TBytes bytes = HexToBytes(Text, "- \r\n\t");
     std::fill_n(Dest, Count, 0);
     std::copy_n(bytes.begin(), std::min<std::size_t>(Count, bytes.size()), Dest);
     return bytes.size() == static_cast<std::size_t>(Count);

@@ -26,7 +26,7 @@ void TMySocket::SetOnDataReceive(TMyReceiveMethod Handler)
 {
     OnDataReceive = std::move(Handler);
     if (FReceiver && !FReceiver->StopRequested())
-        FReceiver->SetNotify(OnDataReceive ? std::function<void()>([this] { ReceiveNotify(); }) : nullptr);
+        FReceiver->SetNotify(ReceiveCall());
 }
 
 void TMySocket::SetReceiveThread(bool Value)
@@ -204,44 +204,46 @@ bool TMySocket::WaitForData(int Timeout, bool WaitFullTime)
 
 void TMySocket::StartReceiveThread()
 {
-    if (!FReceiveThread || FReceiver || !IsOpen())
-        return;
-    auto thread = std::make_unique<TMyReceiver>(this);
-    if (OnDataReceive)
-        thread->SetNotify([this] { ReceiveNotify(); });
-    thread->Start();
-    FReceiver = std::move(thread);
+    StartThread(FReceiver, FReceiveThread, ReceiveCall());
 }
 
-void TMySocket::StopReceiveThread()
-{
-    if (FReceiver)
-        FReceiver->Stop();
-    FReceiver.reset();
-}
+void TMySocket::StopReceiveThread() { StopThread(FReceiver); }
 
 void TMySocket::StartSendThread()
 {
-    if (!FSendThread || FSender || !IsOpen())
-        return;
-    auto thread = std::make_unique<TMySender>(this);
-    if (OnDataSent)
-        thread->SetNotify([this] { SentNotify(); });
-    thread->Start();
-    FSender = std::move(thread);
+    StartThread(FSender, FSendThread, OnDataSent ? std::function<void()>([this] { SentNotify(); }) : nullptr);
 }
 
-void TMySocket::StopSendThread()
+void TMySocket::StopSendThread() { StopThread(FSender); }
+
+template <typename TThread>
+void TMySocket::StartThread(std::unique_ptr<TThread>& Slot, bool Wanted, std::function<void()> Notify)
 {
-    if (FSender)
-        FSender->Stop();
-    FSender.reset();
+    if (!Wanted || Slot || !IsOpen())
+        return;
+    auto thread = std::make_unique<TThread>(this);
+    thread->SetNotify(std::move(Notify));
+    thread->Start();
+    Slot = std::move(thread);
+}
+
+template <typename TThread>
+void TMySocket::StopThread(std::unique_ptr<TThread>& Slot)
+{
+    if (Slot)
+        Slot->Stop();
+    Slot.reset();
 }
 
 void TMySocket::RaiseSocketError(std::int32_t Code)
 {
     if (FRaisingSocketErrors)
         throw TPacketException(Code);
+}
+
+std::function<void()> TMySocket::ReceiveCall()
+{
+    return OnDataReceive ? std::function<void()>([this] { ReceiveNotify(); }) : nullptr;
 }
 
 void TMySocket::ReceiveNotify()

@@ -111,9 +111,17 @@ public:
 
 private:
     int Deliver(TMyPacket& Packet);
+    // The receive thread's notification for the present OnDataReceive, or none.
+    std::function<void()> ReceiveCall();
     void ReceiveNotify();
     void SentNotify();
     void FireEvent(const TMyNotifyEvent& Event);
+    // Creates and starts the thread when Wanted, none runs and the socket is open.
+    template <typename TThread>
+    void StartThread(std::unique_ptr<TThread>& Slot, bool Wanted, std::function<void()> Notify);
+    // Requests termination, waits for the body to return, frees the thread.
+    template <typename TThread>
+    void StopThread(std::unique_ptr<TThread>& Slot);
 
     std::string FLocalIP;
     std::string FRemoteIP;

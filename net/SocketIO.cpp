@@ -46,6 +46,17 @@ bool MakeAddress(const std::string& IP, std::uint16_t Port, sockaddr_in& Address
     return true;
 }
 
+// bind or connect to IP:Port.
+bool AtAddress(int (*Call)(int, const sockaddr*, socklen_t), int Handle, const std::string& IP, std::uint16_t Port)
+{
+    if (Handle < 0)
+        return FailNoSocket();
+    sockaddr_in address;
+    if (!MakeAddress(IP, Port, address))
+        return false;
+    return Call(Handle, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 || Fail(errno);
+}
+
 template <typename Call>
 ssize_t RetryPastPendingError(Call call)
 {
@@ -76,25 +87,9 @@ bool SetIntegerOption(int Handle, int Option, int Value)
     return setsockopt(Handle, SOL_SOCKET, Option, &Value, sizeof Value) == 0 || Fail(errno);
 }
 
-bool BindTo(int Handle, const std::string& IP, std::uint16_t Port)
-{
-    if (Handle < 0)
-        return FailNoSocket();
-    sockaddr_in address;
-    if (!MakeAddress(IP, Port, address))
-        return false;
-    return bind(Handle, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 || Fail(errno);
-}
+bool BindTo(int Handle, const std::string& IP, std::uint16_t Port) { return AtAddress(bind, Handle, IP, Port); }
 
-bool ConnectTo(int Handle, const std::string& IP, std::uint16_t Port)
-{
-    if (Handle < 0)
-        return FailNoSocket();
-    sockaddr_in address;
-    if (!MakeAddress(IP, Port, address))
-        return false;
-    return connect(Handle, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 || Fail(errno);
-}
+bool ConnectTo(int Handle, const std::string& IP, std::uint16_t Port) { return AtAddress(connect, Handle, IP, Port); }
 
 void CloseSocket(int Handle)
 {

@@ -18,6 +18,7 @@
 
 #include "model/Conversions.h"
 #include "net/ARPManager.h"
+#include "tests/net/ARPTestSupport.h"
 #include "tests/lab/support/LabNetwork.h"
 
 using namespace qubra;
@@ -68,15 +69,7 @@ protected:
 
     std::string Neighbours() const { return Station->ExecOrThrow("ip -4 neigh show dev lan0"); }
 
-    std::string Message(const std::function<void()>& Action)
-    {
-        try {
-            Action();
-        } catch (const EARPException& error) {
-            return error.Message();
-        }
-        return "(nothing raised)";
-    }
+    static std::string Message(const std::function<void()>& Action) { return test::ARPMessageOf(Action); }
 };
 
 } // namespace
@@ -149,7 +142,7 @@ TEST_F(ARPLab, NobodyAnswersWithinAboutASecond)
     std::uint32_t length = 6;
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Message([&] { Manager.SendARP(StrToIP("10.81.0.77"), mac, 0, length); }),
-              std::string("SendARP:\r\n") + strerrordesc_np(EHOSTUNREACH) + "(#00000071)");
+              "SendARP:\r\n" + test::SystemText(EHOSTUNREACH, "00000071"));
     const auto took = std::chrono::steady_clock::now() - start;
     EXPECT_GE(took, std::chrono::milliseconds(900));
     EXPECT_LT(took, std::chrono::milliseconds(2500));
@@ -194,10 +187,10 @@ TEST_F(ARPLab, BestInterfaceFollowsTheRoutes)
 {
     EXPECT_EQ(Manager.GetBestInterface(StrToIP("10.81.0.2")), Lan);
     EXPECT_EQ(Message([&] { Manager.GetBestInterface(StrToIP("172.30.0.1")); }),
-              std::string("GetBestInterface:\r\n") + strerrordesc_np(ENETUNREACH) + "(#00000065)");
+              "GetBestInterface:\r\n" + test::SystemText(ENETUNREACH, "00000065"));
     // No route and no rows read: nowhere to put the entry.
     EXPECT_EQ(Message([&] { Manager.AddARPEntry(StrToIP("172.30.0.1"), kMAC); }),
-              std::string("CreateARPEntry:\r\n") + strerrordesc_np(ENETUNREACH) + "(#00000065)");
+              "CreateARPEntry:\r\n" + test::SystemText(ENETUNREACH, "00000065"));
     Station->ExecOrThrow("ip route add default via 10.81.0.2");
     EXPECT_EQ(Manager.GetBestInterface(StrToIP("172.30.0.1")), Lan);
     EXPECT_TRUE(Manager.AddARPEntry(StrToIP("172.30.0.1"), kMAC));
@@ -222,7 +215,7 @@ TEST_F(ARPLab, LocalAddressesAreTheNamespacesSubnets)
 
 TEST_F(ARPLab, BadInputGivesClearErrorsNeverACrash)
 {
-    const std::string invalid = std::string(strerrordesc_np(EINVAL)) + "(#00000016)";
+    const std::string invalid = test::SystemText(EINVAL, "00000016");
     const std::uint8_t zero[6] = {};
     EXPECT_EQ(Message([&] { Manager.AddARPEntry(StrToIP("10.81.0.70"), zero); }),
               "CreateARPEntry:\r\n" + invalid);
@@ -231,23 +224,23 @@ TEST_F(ARPLab, BadInputGivesClearErrorsNeverACrash)
                   "CreateARPEntry:\r\n" + invalid)
             << ip;
     EXPECT_EQ(Message([&] { Manager.AddARPEntry(StrToIP("10.81.0.70"), kMAC, 4, 9999); }),
-              std::string("CreateARPEntry:\r\n") + strerrordesc_np(ENODEV) + "(#00000013)");
+              "CreateARPEntry:\r\n" + test::SystemText(ENODEV, "00000013"));
     EXPECT_EQ(Message([&] { Manager.AddARPEntry(StrToIP("10.81.0.70"), kMAC, 4, -7); }),
-              std::string("CreateARPEntry:\r\n") + strerrordesc_np(ENODEV) + "(#00000013)");
+              "CreateARPEntry:\r\n" + test::SystemText(ENODEV, "00000013"));
 
     TPhysAddr mac;
     std::uint32_t length = 6;
     for (const char* ip : {"0.0.0.0", "255.255.255.255"})
         EXPECT_EQ(Message([&] { Manager.SendARP(StrToIP(ip), mac, 0, length); }), "SendARP:\r\n" + invalid);
     EXPECT_EQ(Message([&] { Manager.SendARP(StrToIP("10.81.0.1"), mac, 0, length); }),
-              std::string("SendARP:\r\n") + strerrordesc_np(EHOSTUNREACH) + "(#00000071)")
+              "SendARP:\r\n" + test::SystemText(EHOSTUNREACH, "00000071"))
         << "its own address: no other station to ask";
 
     MIB_IPNETROW absent;
     absent.dwIndex = Lan;
     absent.dwAddr = StrToIP("10.81.0.71");
     EXPECT_EQ(Message([&] { Manager.DeleteARPEntry(absent); }),
-              std::string("DeleteARPEntry:\r\n") + strerrordesc_np(ENOENT) + "(#00000002)");
+              "DeleteARPEntry:\r\n" + test::SystemText(ENOENT, "00000002"));
 
     Manager.GetARPTable();
     for (std::size_t bytes = 0; bytes <= 20; ++bytes)

@@ -7,18 +7,15 @@
 
 #include "model/Conversions.h"
 #include "net/ARPMemoryBackend.h"
+#include "tests/net/ARPTestSupport.h"
 
 using namespace qubra;
+using test::SystemText;
 
 namespace {
 
 const std::uint8_t kMAC[6] = {0x00, 0x20, 0x4A, 0x12, 0xAB, 0xCD};
 const std::uint8_t kOtherMAC[6] = {0x00, 0x20, 0x4A, 0x99, 0x88, 0x77};
-
-std::string SystemText(int Code, const char* Hex)
-{
-    return std::string(strerrordesc_np(Code)) + "(#" + Hex + ")";
-}
 
 // A workstation with 192.168.1.10/24 on interface 2 and 10.0.0.1/8 on interface 3.
 class ARPManagerTest : public ::testing::Test {
@@ -34,15 +31,7 @@ protected:
     }
     void TearDown() override { Scope.reset(); }
 
-    std::string Message(const std::function<void()>& Action)
-    {
-        try {
-            Action();
-        } catch (const EARPException& error) {
-            return error.Message();
-        }
-        return "(nothing raised)";
-    }
+    static std::string Message(const std::function<void()>& Action) { return test::ARPMessageOf(Action); }
 
 private:
     std::unique_ptr<TScopedIPHelper> Scope;

@@ -15,11 +15,11 @@
 
 namespace qubra::test {
 
-// A plain datagram socket on loopback, independent of the code under test.
+// A plain socket on loopback (datagram unless told otherwise), independent of the code under test.
 class TLoopbackPeer {
 public:
     // On 127.0.0.1, or on every address when loopback broadcasts must reach it.
-    explicit TLoopbackPeer(bool AnyAddress = false) : FHandle(socket(AF_INET, SOCK_DGRAM, 0))
+    explicit TLoopbackPeer(bool AnyAddress = false, int Type = SOCK_DGRAM) : FHandle(socket(AF_INET, Type, 0))
     {
         sockaddr_in address{};
         address.sin_family = AF_INET;

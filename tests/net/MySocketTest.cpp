@@ -305,21 +305,15 @@ TEST(MySocketOptions, BroadcastAppliesAtOnceTypeAtNextOpen)
 
 TEST(MySocketStream, ConnectReportsWouldBlockThenDirectSendsWork)
 {
-    const int listener = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-    listen(listener, 1);
+    const TLoopbackPeer listener(false, SOCK_STREAM);
+    listen(listener.Handle(), 1);
 
     TMySocket client;
     client.SetSocketType(stTCP);
     client.SetReceiveThread(true);
     client.SetSendThread(true);
     client.SetRemoteIP("127.0.0.1");
-    client.SetRemotePort(ntohs(address.sin_port));
+    client.SetRemotePort(listener.Port());
     try {
         client.Connect(false);
         FAIL() << "a non-blocking stream connect does not complete at once";
@@ -327,7 +321,7 @@ TEST(MySocketStream, ConnectReportsWouldBlockThenDirectSendsWork)
         EXPECT_EQ(error.Code(), WSAEWOULDBLOCK);
     }
     EXPECT_FALSE(client.Connected());
-    const int accepted = accept(listener, nullptr, nullptr);
+    const int accepted = accept(listener.Handle(), nullptr, nullptr);
     ASSERT_GE(accepted, 0);
     client.SetSendThread(false);
     EXPECT_EQ(client.Send({1, 2, 3}), 3);
@@ -335,5 +329,4 @@ TEST(MySocketStream, ConnectReportsWouldBlockThenDirectSendsWork)
     EXPECT_EQ(recv(accepted, got, 3, MSG_WAITALL), 3);
     EXPECT_EQ(got[2], 3);
     close(accepted);
-    close(listener);
 }
