@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "model/Bytes.h"
+#include "sim/SimBytes.h"
 #include "sim/SimText.h"
 
 namespace qubra {

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "model/Bytes.h"
+#include "sim/SimBytes.h"
 
 namespace qubra {
 

@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "model/Bytes.h"
+#include "sim/SimBytes.h"
 
 namespace qubra {
 

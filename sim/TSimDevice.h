@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "model/Bytes.h"
+#include "sim/SimBytes.h"
 #include "sim/SimRecords.h"
 #include "sim/SimText.h"
 

@@ -180,6 +180,52 @@ TEST_F(AssignIPTest, TemporaryEntryCarriesTheRequestsAndIsRemovedAfterwards)
     EXPECT_EQ(View.Statuses.back(), "Čekám na zařízení...");
 }
 
+TEST_F(AssignIPTest, QuestionsAndStatusesAreLookedUpByTheirOwnKeys)
+{
+    AddDevice(kForeignDeviceIP);
+    AddDevice(kDeviceIP, "00-20-4a-00-00-02");
+    Arp.AddStation("127.0.0.60", kOtherStationMAC);
+    Start(100);
+    const TKeyedTexts keyed;
+
+    // Through the temporary entry, after the subnet and the unreachable questions.
+    View.Answers = {TMessageAnswer::Yes, TMessageAnswer::Yes};
+    EXPECT_TRUE(Sender->AssignIP(kDeviceMAC, kForeignDeviceIP, 0, "0.0.0.0"));
+    ExpectQuestion(0, "[Varování]", "[Adresakterouc]127.0.2.9[nepříslušíste]\r\n[Chcetejipřesto]",
+                   TMessageIcon::Warning, TMessageAnswer::No);
+    ExpectQuestion(1, "[Varování0]", "[Zařízeníbylode]\r\n[Chcetepřestopo]", TMessageIcon::Warning,
+                   TMessageAnswer::Yes);
+    const std::string setting = "[NastaveníIPadr]127.0.2.9...";
+    EXPECT_EQ(View.Statuses,
+              (std::vector<std::string>{"[Hledánízařízení]00-20-4a-00-00-01...",
+                                        "[Vyhledávámzaříz]00-20-4a-00-00-01...",
+                                        "[KontrolaIPadre]127.0.2.9...", "[Předáváminforma]", setting,
+                                        setting, setting, "[Čekámnazařízen]"}));
+
+    // Not found, then the conflict with the keyed texts.
+    View.Questions.clear();
+    View.Answers = {TMessageAnswer::Yes, TMessageAnswer::No};
+    EXPECT_FALSE(Sender->AssignIP("00-20-4a-00-00-09", "127.0.0.60", 0, "0.0.0.0"));
+    ExpectQuestion(0, "[Zařízenínebylo]",
+                   "[Zařízení]00-20-4a-00-00-09[nebylonalezen]\r\n[Pokudjstesiji][jemožnéžejeh]"
+                   "\r\n\r\n[Chcetepřestozk]",
+                   TMessageIcon::Warning, TMessageAnswer::No);
+    ExpectQuestion(1, "[Varování2]",
+                   "[IPadresa0]127.0.0.60[jižjepřiřazen0]02-00-00-00-00-50[amohlobydoj]\r\n"
+                   "[Chcetepřestopo1]",
+                   TMessageIcon::Question, TMessageAnswer::No);
+
+    // Found and reachable: only the first text of the conflict question is looked up.
+    View.Questions.clear();
+    View.Answers = {TMessageAnswer::No};
+    EXPECT_FALSE(Sender->AssignIP("00-20-4a-00-00-02", "127.0.0.60", 0, "0.0.0.0"));
+    ExpectQuestion(0, "Varování",
+                   "[IPadresa]127.0.0.60 již je přiřazena jinému zařízení v síti (02-00-00-00-00-50) "
+                   "a mohlo by dojít ke konfliktu.\r\nChcete přesto pokračovat?",
+                   TMessageIcon::Question, TMessageAnswer::No);
+    EXPECT_TRUE(TableUnchanged());
+}
+
 TEST_F(AssignIPTest, TemporaryEntryAndTimeoutAreRestoredWhenTheViewFails)
 {
     AddDevice(kForeignDeviceIP, kDeviceMAC);

@@ -4,15 +4,20 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "conversation/DataSender.h"
 #include "conversation/RecordingView.h"
+#include "i18n/Language.h"
 #include "model/DataManager.h"
 #include "model/DeviceMapping.h"
 #include "sim/TSimUdpHost.h"
+
+#include <unistd.h>
 
 namespace qubra::test {
 
@@ -44,6 +49,31 @@ inline TBytes Datagram(std::uint8_t Code, std::size_t Size, std::uint8_t Fill = 
     }
     return data;
 }
+
+// While it lives, every message text is its key in brackets ("[z2]"), which tells apart the
+// keys that share one built-in text.
+class TKeyedTexts {
+public:
+    TKeyedTexts() { Load(true); }
+    ~TKeyedTexts() { Load(false); }
+    TKeyedTexts(const TKeyedTexts&) = delete;
+    TKeyedTexts& operator=(const TKeyedTexts&) = delete;
+
+private:
+    static void Load(bool keyed)
+    {
+        std::string body = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><language name=\"keys\"><const>";
+        for (const TMessage& message : AllMessages)
+            if (keyed)
+                body += "<" + std::string(message.Key) + " text=\"[" + std::string(message.Key) + "]\"/>";
+        body += "</const></language>";
+        const std::filesystem::path file = std::filesystem::temp_directory_path() /
+                                           ("qubra-keys-" + std::to_string(getpid()) + ".lng.xml");
+        std::ofstream(file, std::ios::binary) << body;
+        Language.LoadLanguage(file.string());
+        std::filesystem::remove(file);
+    }
+};
 
 // Simulated devices on loopback, the built-in mapping, a recording view and the engine aimed
 // at the devices' port with the loopback broadcast.

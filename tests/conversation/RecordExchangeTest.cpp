@@ -50,6 +50,20 @@ TEST_F(RecordExchangeTest, QueryRecordsShowsEveryStepAndEndsInTheFirstCycle)
     EXPECT_EQ(ReceivedWithCode(device, 0xE0), (std::vector<TBytes>{{0, 0, 0, 0xE0}}));
 }
 
+// The device keeps its own table of defaults; it must hold what the mapping calls the defaults.
+TEST_F(RecordExchangeTest, SimulatedDeviceStartsFromTheMappingsDefaults)
+{
+    const TSimDevice& device = AddDevice();
+    TDataPacket& defaults = SetupRecord();
+    defaults.ApplyDefaults();
+    const TBytes expected = defaults.GetData();
+    const TBytes held = device.Record();
+    ASSERT_EQ(held.size(), expected.size());
+    for (std::size_t i = 8; i < held.size(); ++i)
+        EXPECT_EQ(held[i], expected[i]) << "byte " << i;
+    EXPECT_EQ(SimIPToText(SimReadIP(held, kSimIPOffset)), kDeviceIP);
+}
+
 TEST_F(RecordExchangeTest, SilentDeviceEndsAfterTimeoutDiv20Plus2CyclesAtTheDefault)
 {
     AddDevice(kDeviceIP, kDeviceMAC, {.Silent = true});
@@ -135,6 +149,30 @@ TEST_F(RecordExchangeTest, BatchMarksEveryRecordButTheLastInHeaderByte1)
                                                         "2 z 2 záznamů uloženo.",
                                                         "Všechny záznamy uloženy (2)"}));
     EXPECT_EQ(View.Positions.back(), 100);
+}
+
+TEST_F(RecordExchangeTest, EveryStatusOfTheRecordLoopsIsLookedUpByItsOwnKey)
+{
+    AddDevice().AddRecord(kSecondCodes, TBytes(40, 0));
+    AddSecondRecord();
+    Start();
+    const TKeyedTexts keyed;
+    ASSERT_EQ(Sender->QueryRecords(kDeviceIP), 2);
+    ASSERT_EQ(Sender->SendRecords(kDeviceIP), 2);
+    Manager->FindPacket("SetupRecord1")->SetReceived(false);
+    ASSERT_EQ(Sender->SendRecords(kDeviceIP), 1);
+
+    // A slow machine may split the two answers over two cycles.
+    std::erase_if(View.Statuses, [](const std::string& s) {
+        return s == "1[z2]2[záznamůpřija]" || s == "1[z]2[záznamůuloženo]";
+    });
+    EXPECT_EQ(View.Statuses,
+              (std::vector<std::string>{
+                  "[Předávámpožadav]", "[Předávámpožadav0]1[z4]2...", "[Předávámpožadav1]2[z3]2...",
+                  "2[z2]2[záznamůpřija]", "[Ukládánídat]", "[Ukládámzáznamč]1[z1]2...",
+                  "[Ukládámzáznamč0]2[z0]2...", "2[z]2[záznamůuloženo]", "[Všechnyzáznamy]2)",
+                  "[Ukládánídat]", "[Ukládámzáznamč0]1[z0]1...", "1[z]1[záznamůuloženo]",
+                  "[Záznamuložen]"}));
 }
 
 TEST_F(RecordExchangeTest, SingleRecordIsSentWithItsPlainSetCode)

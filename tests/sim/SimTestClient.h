@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "model/Bytes.h"
+#include "sim/SimBytes.h"
 #include "sim/SimText.h"
 
 namespace qubra::simtest {
