@@ -116,6 +116,10 @@ private:
     void AimAtDevice();
     void ConnectAfresh();
     void ConnectForSearch();
+    // Closes an open socket, then binds it anew with BroadcastIP and the device port as its peer.
+    void BindForBroadcast();
+    // The status of a search; starts the animation and pumps once.
+    void ShowSearchStatus(const std::string& Status);
     std::vector<TDataPacket*> SetupRecords() const;
     int CountReceived(const std::vector<TDataPacket*>& Records) const;
     bool AcceptQueryAnswer(const TMyPacket& Packet);

@@ -51,6 +51,22 @@ void TfDataSender::ConnectForSearch()
     MySock.Connect(false);
 }
 
+void TfDataSender::BindForBroadcast()
+{
+    if (MySock.IsOpen())
+        MySock.Close();
+    MySock.SetRemoteIP(BroadcastIP);
+    MySock.SetRemotePort(DevicePort);
+    MySock.Bind();
+}
+
+void TfDataSender::ShowSearchStatus(const std::string& Status)
+{
+    FView.SetStatus(Status);
+    FView.SetAnimation(true);
+    FView.Pump();
+}
+
 std::string TfDataSender::SearchByIP(const std::string& IPText, const std::string& Caption,
                                      bool KeepConnection)
 {
@@ -63,10 +79,8 @@ std::string TfDataSender::SearchByIP(const std::string& IPText, const std::strin
     if (!KeepConnection)
         ConnectForSearch();
 
-    FView.SetStatus(!Caption.empty() ? Caption
-                                     : GetText(msgVyhledavamZariz) + IPToStr(StrToIP(IPText)) + "...");
-    FView.SetAnimation(true);
-    FView.Pump();
+    ShowSearchStatus(!Caption.empty() ? Caption
+                                      : GetText(msgVyhledavamZariz) + IPToStr(StrToIP(IPText)) + "...");
     RunWithFinally(
         [&] {
             TNamedRecord record(DataManager, kSearchingRecordName, BuildSearchingRecord);
@@ -99,19 +113,13 @@ std::string TfDataSender::SearchByMAC(const std::string& MACText, const std::str
     const std::uint64_t wanted = TARPManager::MACTextToValue(MACText);
     TargetIP.clear();
     if (!KeepConnection) {
-        if (MySock.IsOpen())
-            MySock.Close();
-        MySock.SetRemoteIP(BroadcastIP);
-        MySock.SetRemotePort(DevicePort);
-        MySock.Bind();
+        BindForBroadcast();
         MySock.SetBroadCastAccept(true);
     }
 
-    FView.SetStatus(!Caption.empty()
-                        ? Caption
-                        : GetText(msgVyhledavamZariz) + MACToStr(MACOfValue(wanted).data()) + "...");
-    FView.SetAnimation(true);
-    FView.Pump();
+    ShowSearchStatus(!Caption.empty()
+                         ? Caption
+                         : GetText(msgVyhledavamZariz) + MACToStr(MACOfValue(wanted).data()) + "...");
     RunWithFinally(
         [&] {
             TNamedRecord record(DataManager, kSearchingRecordName, BuildSearchingRecord);
@@ -144,9 +152,7 @@ std::string TfDataSender::WaitForDevice(const std::string& MACText, const std::s
     TTemporaryValue<std::int32_t> timeout(AnswerTimeout, kReturnAnswerTimeout);
     CloseSocket();
     SetSearchMode();
-    MySock.SetRemoteIP(BroadcastIP);
-    MySock.SetRemotePort(DevicePort);
-    MySock.Bind();
+    BindForBroadcast();
     for (int attempt = 0; attempt < kReturnAttempts && result.empty(); ++attempt)
         result = SearchByMAC(MACText, caption, true);
     return result;
