@@ -13,12 +13,21 @@ namespace {
 
 constexpr char kHeaderPrefix = '$';
 
+// The name iconv knows and the name a person reads in a message.
+struct TCharset {
+    const char* IconvName;
+    const char* Name;
+};
+
+constexpr TCharset kUtf8{"UTF-8", "UTF-8"};
+constexpr TCharset kDeviceCharset{"WINDOWS-1250", "Windows-1250"};
+
 // Bytes that From cannot read become U+FFFD when Lenient, else raise.
-std::string Recode(const std::string& Text, const char* From, const char* To, bool Lenient)
+std::string Recode(const std::string& Text, const TCharset& From, const TCharset& To, bool Lenient)
 {
-    const iconv_t converter = iconv_open(To, From);
+    const iconv_t converter = iconv_open(To.IconvName, From.IconvName);
     if (converter == reinterpret_cast<iconv_t>(-1))
-        throw Exception(std::string("No conversion from ") + From + " to " + To);
+        throw Exception(std::string("No conversion from ") + From.Name + " to " + To.Name);
     std::unique_ptr<void, int (*)(iconv_t)> guard(converter, iconv_close);
 
     std::string input = Text;
@@ -34,7 +43,7 @@ std::string Recode(const std::string& Text, const char* From, const char* To, bo
         if (done != static_cast<std::size_t>(-1) || errno == E2BIG)
             continue;
         if (!Lenient)
-            throw Exception("'" + Text + "' cannot be written in " + To);
+            throw Exception("'" + Text + "' cannot be written in " + To.Name);
         output += "\xEF\xBF\xBD";
         ++in;
         --inLeft;
@@ -51,12 +60,12 @@ bool IsNumberType(TItemType Type)
 
 std::string Cp1250ToUtf8(const std::string& Text)
 {
-    return Recode(Text, "WINDOWS-1250", "UTF-8", true);
+    return Recode(Text, kDeviceCharset, kUtf8, true);
 }
 
 std::string Utf8ToCp1250(const std::string& Text)
 {
-    return Recode(Text, "UTF-8", "WINDOWS-1250", false);
+    return Recode(Text, kUtf8, kDeviceCharset, false);
 }
 
 std::vector<TFieldEntry> SetupFields(const TDataManager& DataManager)

@@ -42,6 +42,10 @@ std::string TempFile(const std::string& Name, const std::string& Content)
 // The bytes after the header, where the settings are.
 TBytes Body(const TBytes& Record)
 {
+    if (Record.size() <= 4) {
+        ADD_FAILURE() << "a record of " << Record.size() << " bytes has no settings";
+        return {};
+    }
     return TBytes(Record.begin() + 4, Record.end());
 }
 
@@ -131,8 +135,9 @@ TEST_F(CliProgramTest, FindAndReadShowEveryFieldInMappingOrder)
     };
     for (std::size_t i = 0; i < expected.size(); ++i) {
         ASSERT_LT(at(expected[i]), static_cast<long>(lines.size())) << expected[i] << "\n" << text.Out;
-        if (i > 0)
+        if (i > 0) {
             EXPECT_LT(at(expected[i - 1]), at(expected[i])) << "mapping order";
+        }
     }
     EXPECT_FALSE(Contains(text.Out, "$header"));
 

@@ -92,7 +92,11 @@ TEST_F(DeviceControllerTest, FindAndReadFillsInWhatWasUnknown)
     EXPECT_EQ(Controller->DeviceMAC, MACOf(kMAC));
     EXPECT_EQ(Controller->LastSearchIP, StrToIP("127.0.0.4"));
     const TBytes read = Manager->FindPacket("SetupRecord0")->GetData();
-    EXPECT_EQ(TBytes(read.begin() + 4, read.end()), TBytes(device.Record().begin() + 4, device.Record().end()));
+    const TBytes held = device.Record();
+    ASSERT_EQ(read.size(), held.size());
+    ASSERT_GT(read.size(), 4u);
+    EXPECT_EQ(TBytes(read.begin() + 4, read.end()), TBytes(held.begin() + 4, held.end()))
+        << "the settings after the header as the device holds them";
 
     ASSERT_TRUE(Controller->FindByMAC(MACOf(kMAC)));
     EXPECT_EQ(IPToStr(Controller->DeviceIP), "127.0.0.4");
