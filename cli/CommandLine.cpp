@@ -56,8 +56,8 @@ void CheckInput(TBody&& Body)
 } // namespace
 
 TCommandLine::TCommandLine(std::ostream& Out, std::ostream& Err, std::istream& In,
-                           bool InIsTerminal)
-    : FOut(Out), FErr(Err), FConsole(Err, In, InIsTerminal), FMainView(FConsole)
+                           int TerminalFd)
+    : FOut(Out), FErr(Err), FConsole(Err, In, TerminalFd), FMainView(FConsole)
 {
 }
 

@@ -19,7 +19,8 @@ namespace qubra {
 // 128 + the signal after SIGINT or SIGTERM.
 class TCommandLine {
 public:
-    TCommandLine(std::ostream& Out, std::ostream& Err, std::istream& In, bool InIsTerminal);
+    // TerminalFd: the terminal behind In, or -1 (questions are then answered No).
+    TCommandLine(std::ostream& Out, std::ostream& Err, std::istream& In, int TerminalFd);
     int Run(const std::vector<std::string>& Words);
 
 private:

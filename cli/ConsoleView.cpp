@@ -23,8 +23,8 @@ std::string AnswerName(TMessageAnswer Answer)
 
 } // namespace
 
-TConsole::TConsole(std::ostream& Err, std::istream& In, bool InIsTerminal)
-    : FErr(Err), FIn(In), FInIsTerminal(InIsTerminal)
+TConsole::TConsole(std::ostream& Err, std::istream& In, int TerminalFd)
+    : FErr(Err), FIn(In), FTerminalFd(TerminalFd)
 {
 }
 
@@ -56,7 +56,7 @@ TMessageAnswer TConsole::Answer(const TMessageBox& Box)
     case TAnswerPolicy::No: WriteLine("-> no (--no)"); return TMessageAnswer::No;
     case TAnswerPolicy::Ask: break;
     }
-    if (!FInIsTerminal) {
+    if (FTerminalFd < 0) {
         WriteLine("-> no (standard input is not a terminal; --yes answers Yes)");
         return TMessageAnswer::No;
     }
@@ -68,6 +68,8 @@ TMessageAnswer TConsole::Prompt(TMessageAnswer DefaultButton)
     const bool yesByDefault = DefaultButton == TMessageAnswer::Yes;
     FErr << (yesByDefault ? "[Y/n] " : "[y/N] ") << std::flush;
     std::string reply;
+    if (FIn.rdbuf()->in_avail() <= 0)
+        WaitForInput(FTerminalFd);
     if (!std::getline(FIn, reply)) {
         WriteLine("");
         WriteLine("-> no (end of input)");

@@ -14,7 +14,8 @@ namespace qubra {
 // are answered. Lines are written whole, also from several threads.
 class TConsole {
 public:
-    TConsole(std::ostream& Err, std::istream& In, bool InIsTerminal);
+    // TerminalFd: the terminal behind In that answers questions, or -1 when In is no terminal.
+    TConsole(std::ostream& Err, std::istream& In, int TerminalFd);
 
     bool Verbose = false;
     TAnswerPolicy Answers = TAnswerPolicy::Ask;
@@ -32,7 +33,7 @@ private:
 
     std::ostream& FErr;
     std::istream& FIn;
-    bool FInIsTerminal;
+    int FTerminalFd;
     std::mutex FLock;
 };
 

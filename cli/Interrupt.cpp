@@ -1,5 +1,7 @@
 #include "cli/Interrupt.h"
 
+#include <poll.h>
+
 #include <csignal>
 
 namespace qubra {
@@ -29,6 +31,13 @@ void ThrowIfInterrupted()
 {
     if (const int signal = ReceivedSignal; signal != 0)
         throw EInterrupted{signal};
+}
+
+void WaitForInput(int Fd)
+{
+    pollfd input{Fd, POLLIN, 0};
+    while (poll(&input, 1, 100) <= 0)
+        ThrowIfInterrupted();
 }
 
 } // namespace qubra

@@ -12,5 +12,8 @@ struct EInterrupted {
 // SIGINT and SIGTERM only set a flag that ThrowIfInterrupted looks at.
 void InstallInterruptHandlers();
 void ThrowIfInterrupted();
+// Waits until Fd can be read; a signal meanwhile raises EInterrupted. A plain read would be
+// restarted after the signal and keep waiting for the Enter key.
+void WaitForInput(int Fd);
 
 } // namespace qubra

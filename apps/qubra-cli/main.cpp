@@ -11,6 +11,7 @@
 int main(int argc, char** argv)
 {
     qubra::InstallInterruptHandlers();
-    qubra::TCommandLine commandLine(std::cout, std::cerr, std::cin, isatty(STDIN_FILENO) == 1);
+    qubra::TCommandLine commandLine(std::cout, std::cerr, std::cin,
+                                    isatty(STDIN_FILENO) == 1 ? STDIN_FILENO : -1);
     return commandLine.Run(std::vector<std::string>(argv + 1, argv + argc));
 }

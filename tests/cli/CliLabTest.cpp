@@ -97,7 +97,7 @@ TEST(CliLabScan, EveryInterfaceIsSearchedAndNamed)
     EXPECT_EQ(found, expected) << result.Out;
 }
 
-TEST_F(CliLab, AssignIPReachesADeviceOutsideTheSubnetThroughATemporaryEntry)
+TEST_F(CliLab, AssignIPThroughATemporaryEntryThenFindAndWriteOnTheLan)
 {
     StartDevices(*Lan, "eth0", std::string("--device ") + kDeviceMAC + ",192.168.1.254,restart=100");
     const TProgramResult result = RunProgram(CliIn(
@@ -111,6 +111,22 @@ TEST_F(CliLab, AssignIPReachesADeviceOutsideTheSubnetThroughATemporaryEntry)
         CliIn(*Workstation, {"read", "--ip", "10.63.0.50", "--broadcast", "10.63.0.255", "--json"}));
     ASSERT_EQ(read.ExitCode, 0) << read.Err;
     EXPECT_EQ(nlohmann::json::parse(read.Out)["SetupRecord0.unit_ip"], "10.63.0.50");
+
+    const TProgramResult found = RunProgram(
+        CliIn(*Workstation, {"find", "--mac", kDeviceMAC, "--broadcast", "10.63.0.255", "--json"}));
+    ASSERT_EQ(found.ExitCode, 0) << found.Err;
+    EXPECT_EQ(nlohmann::json::parse(found.Out)["ip"], "10.63.0.50");
+
+    // The device answers the address question itself, so nothing is asked; the value comes back
+    // in the read after the write.
+    const TProgramResult written = RunProgram(CliIn(
+        *Workstation, {"write", "--mac", kDeviceMAC, "--set", "unit_port=4100", "--broadcast", "10.63.0.255",
+                       "--timeout", "1000", "--no", "--json"}));
+    ASSERT_EQ(written.ExitCode, 0) << written.Err;
+    const auto report = nlohmann::json::parse(written.Out);
+    ASSERT_EQ(report.size(), 1u);
+    EXPECT_EQ(report[0]["fields"]["SetupRecord0.unit_port"], 4100);
+    EXPECT_EQ(written.Err.find("-> no"), std::string::npos) << written.Err;
 }
 
 TEST_F(CliLab, SignalsDuringTheAssignmentRemoveTheTemporaryEntry)

@@ -116,9 +116,17 @@ TEST_F(CliProgramTest, FindAndReadShowEveryFieldInMappingOrder)
     const TProgramResult ip = Cli({"find", "--mac", "00-20-4A-00-00-02"});
     EXPECT_EQ(ip.ExitCode, 0) << ip.Err;
     EXPECT_EQ(ip.Out, "127.0.0.2\n");
+    const TProgramResult both = Cli({"find", "--ip", "127.0.0.2", "--json"});
+    EXPECT_EQ(Json(both), (nlohmann::ordered_json{{"mac", kMAC2}, {"ip", "127.0.0.2"}}));
 
+    // Status lines only with --verbose, and never on standard output.
     const TProgramResult text = Cli({"read", "--ip", "127.0.0.2"});
     ASSERT_EQ(text.ExitCode, 0) << text.Err;
+    EXPECT_EQ(text.Err, "");
+    const TProgramResult verbose = Cli({"read", "--ip", "127.0.0.2", "--verbose"});
+    EXPECT_TRUE(Contains(verbose.Err, "127.0.0.2...\n")) << verbose.Err;
+    EXPECT_TRUE(Contains(verbose.Err, "1 z 1")) << verbose.Err;
+    EXPECT_EQ(verbose.Out, text.Out);
     std::vector<std::string> lines;
     std::istringstream stream(text.Out);
     for (std::string line; std::getline(stream, line);)
@@ -246,6 +254,23 @@ TEST_F(CliProgramTest, AddressOutsideTheSubnetsIsAskedAndNoSendsNothing)
     EXPECT_EQ(result.ExitCode, 1);
     EXPECT_TRUE(Contains(result.Err, "-> no (standard input is not a terminal")) << result.Err;
 
+    // On a terminal the question waits for the answer; Ctrl-C there ends the run at once.
+    {
+        TProgram typed(Command(write), TTerminalInput{});
+        ASSERT_TRUE(typed.WaitForError("[y/N] ")) << typed.Wait(1000).Err;
+        typed.Type("n\n");
+        result = typed.Wait(5000);
+        EXPECT_EQ(result.ExitCode, 1);
+        EXPECT_TRUE(Contains(result.Err, "[y/N] -> no\n")) << result.Err;
+    }
+    {
+        TProgram interrupted(Command(write), TTerminalInput{});
+        ASSERT_TRUE(interrupted.WaitForError("[y/N] ")) << interrupted.Wait(1000).Err;
+        interrupted.Signal(SIGINT);
+        result = interrupted.Wait(2000);
+        EXPECT_EQ(result.ExitCode, 128 + SIGINT) << result.Err;
+    }
+
     answered.insert(answered.end(), {"--lang", "english.lng.xml"});
     result = Cli(answered);
     EXPECT_EQ(result.ExitCode, 1);
@@ -263,7 +288,7 @@ TEST_F(CliProgramTest, DefaultsSendTheDefaultValuesAndKeepTheAddress)
                                               {"flow_control", 2},
                                               {"terminal_name", "abc"},
                                               {"gateway_ip", "127.0.0.254"}}));
-    const TProgramResult result = Cli({"defaults", "--ip", "127.0.0.1", "--yes"});
+    const TProgramResult result = Cli({"defaults", "--ip", "127.0.0.1", "--yes", "--json"});
     ASSERT_EQ(result.ExitCode, 0) << result.Err;
     const std::vector<TBytes> writes = ReceivedWithCode(device, kSetCode);
     ASSERT_EQ(writes.size(), 1u);
@@ -274,7 +299,10 @@ TEST_F(CliProgramTest, DefaultsSendTheDefaultValuesAndKeepTheAddress)
     EXPECT_EQ(written.Value("terminal_name").Text(), "");
     EXPECT_EQ(written.Value("gateway_ip").Text(), "0.0.0.0");
     EXPECT_EQ(written.Value("unit_ip").Text(), "127.0.0.1") << "the address has no default";
-    EXPECT_TRUE(Contains(result.Out, "SetupRecord0.line_speed=2 [9600]\n"));
+    const auto report = Json(result);
+    ASSERT_EQ(report.size(), 1u);
+    EXPECT_EQ(report[0]["fields"]["SetupRecord0.line_speed"], 2) << "read back";
+    EXPECT_EQ(report[0]["fields"]["SetupRecord0.unit_ip"], "127.0.0.1");
 }
 
 TEST_F(CliProgramTest, ImportClonesTheExportKeepingEachDevicesOwnNetwork)
@@ -300,8 +328,14 @@ TEST_F(CliProgramTest, ImportClonesTheExportKeepingEachDevicesOwnNetwork)
     EXPECT_EQ(document["fields"]["SetupRecord0.unit_port"], 4001);
 
     const std::map<TSimDevice*, TBytes> own{{&second, second.Record()}, {&third, third.Record()}};
-    const TProgramResult imported = Cli({"import", "--ip", "127.0.0.2", "--mac", kMAC3, "--in", file, "--yes"});
+    const TProgramResult imported =
+        Cli({"import", "--ip", "127.0.0.2", "--mac", kMAC3, "--in", file, "--yes", "--json"});
     ASSERT_EQ(imported.ExitCode, 0) << imported.Err;
+    const auto report = Json(imported);
+    ASSERT_EQ(report.size(), 2u);
+    EXPECT_EQ(report[0]["fields"]["SetupRecord0.unit_ip"], "127.0.0.2") << "read back at its own address";
+    EXPECT_EQ(report[1]["fields"]["SetupRecord0.unit_ip"], "127.0.0.3");
+    EXPECT_EQ(report[1]["fields"]["SetupRecord0.unit_port"], 4001);
     for (const auto& [device, before] : own) {
         const std::vector<TBytes> writes = ReceivedWithCode(*device, kSetCode);
         ASSERT_EQ(writes.size(), 1u);

@@ -1,9 +1,11 @@
 #pragma once
 
 // Runs a program as a user would: arguments, standard input, standard output and error apart,
-// the exit status; optionally inside a network namespace ("ip netns exec").
+// the exit status; optionally inside a network namespace ("ip netns exec"), or with a terminal
+// as standard input.
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -22,35 +24,32 @@ struct TProgramResult {
     std::string Err;
 };
 
+struct TTerminalInput {};
+
 class TProgram {
 public:
     // Starts Arguments (the program first); Input is written to its standard input, which is
     // then closed.
     explicit TProgram(std::vector<std::string> Arguments, const std::string& Input = "")
     {
-        int in[2], out[2], err[2];
-        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
+        int in[2];
+        if (pipe2(in, O_CLOEXEC) != 0)
             throw std::runtime_error("pipe");
-        Pid = fork();
-        if (Pid == 0) {
-            dup2(in[0], STDIN_FILENO);
-            dup2(out[1], STDOUT_FILENO);
-            dup2(err[1], STDERR_FILENO);
-            std::vector<char*> argv;
-            for (std::string& argument : Arguments)
-                argv.push_back(argument.data());
-            argv.push_back(nullptr);
-            execvp(argv[0], argv.data());
-            _exit(127);
-        }
-        close(in[0]);
-        close(out[1]);
-        close(err[1]);
+        Start(Arguments, in);
         if (!Input.empty() && write(in[1], Input.data(), Input.size()) < 0)
             throw std::runtime_error("write");
         close(in[1]);
-        Out = out[0];
-        Err = err[0];
+    }
+    // Standard input is a terminal of its own; Type writes to it.
+    TProgram(std::vector<std::string> Arguments, TTerminalInput)
+    {
+        int in[2];
+        if (openpty(&in[1], &in[0], nullptr, nullptr, nullptr) != 0)
+            throw std::runtime_error("openpty");
+        fcntl(in[0], F_SETFD, FD_CLOEXEC);
+        fcntl(in[1], F_SETFD, FD_CLOEXEC);
+        Start(Arguments, in);
+        Terminal = in[1];
     }
     ~TProgram()
     {
@@ -60,6 +59,8 @@ public:
         }
         close(Out);
         close(Err);
+        if (Terminal >= 0)
+            close(Terminal);
     }
     TProgram(const TProgram&) = delete;
     TProgram& operator=(const TProgram&) = delete;
@@ -69,6 +70,20 @@ public:
     {
         Collect(0);
         return !Ended;
+    }
+    void Type(const std::string& Text)
+    {
+        if (write(Terminal, Text.data(), Text.size()) < 0)
+            throw std::runtime_error("write");
+    }
+    // True once standard error holds Text (within TimeoutMs, while the program runs).
+    bool WaitForError(const std::string& Text, int TimeoutMs = 10000)
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
+        while (Result.Err.find(Text) == std::string::npos && !Ended &&
+               std::chrono::steady_clock::now() < end)
+            Collect(10);
+        return Result.Err.find(Text) != std::string::npos;
     }
 
     // Waits for the end (killing the program after TimeoutMs) and gives what it wrote.
@@ -89,6 +104,31 @@ public:
     }
 
 private:
+    // In: the read end for the program and the end the test keeps.
+    void Start(std::vector<std::string>& Arguments, const int (&In)[2])
+    {
+        int out[2], err[2];
+        if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
+            throw std::runtime_error("pipe");
+        Pid = fork();
+        if (Pid == 0) {
+            dup2(In[0], STDIN_FILENO);
+            dup2(out[1], STDOUT_FILENO);
+            dup2(err[1], STDERR_FILENO);
+            std::vector<char*> argv;
+            for (std::string& argument : Arguments)
+                argv.push_back(argument.data());
+            argv.push_back(nullptr);
+            execvp(argv[0], argv.data());
+            _exit(127);
+        }
+        close(In[0]);
+        close(out[1]);
+        close(err[1]);
+        Out = out[0];
+        Err = err[0];
+    }
+
     void Collect(int PollMs)
     {
         Drain(PollMs);
@@ -118,6 +158,7 @@ private:
     pid_t Pid = -1;
     int Out = -1;
     int Err = -1;
+    int Terminal = -1;
     bool Ended = false;
     TProgramResult Result;
 };
