@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <charconv>
 #include <memory>
 
 #include "model/DataPacket.h"
@@ -56,6 +57,34 @@ bool IsNumberType(TItemType Type)
     return Type == itEnum || Type == itSigned || Type == itUnsigned;
 }
 
+template <typename TMatch>
+const TDEnumItem* FindEntry(const TDataItem& Item, TMatch Match)
+{
+    for (int i = 0; i < Item.EnumItemCount(); ++i)
+        if (const TDEnumItem* entry = Item.GetEnumItem(i); Match(*entry))
+            return entry;
+    return nullptr;
+}
+
+// The model keeps what fits the field's bits or bytes and drops the rest without a word; a
+// number or text that did not arrive whole is refused. Entry names are the field's own values.
+void CheckStoredWhole(const TDataItem& Item, const std::string& Name, const std::string& Text,
+                      const std::string& Stored)
+{
+    const TItemValue value = Item.GetValue();
+    bool whole = true;
+    if (Item.ItemType() == itString) {
+        whole = value.Text() == Stored;
+    } else if (IsNumberType(Item.ItemType()) &&
+               !FindEntry(Item, [&](const TDEnumItem& entry) { return entry.Name == Text; })) {
+        std::int64_t number = 0;
+        const auto [end, error] = std::from_chars(Text.data(), Text.data() + Text.size(), number);
+        whole = error != std::errc() || end != Text.data() + Text.size() || value.Integer() == number;
+    }
+    if (!whole)
+        throw Exception("'" + Text + "' does not fit " + Name);
+}
+
 } // namespace
 
 std::string Cp1250ToUtf8(const std::string& Text)
@@ -92,13 +121,10 @@ std::string FieldText(const TDataItem& Item)
     if (Item.ItemType() == itString)
         return Cp1250ToUtf8(value.Text());
     std::string text = value.AsText();
-    if (IsNumberType(Item.ItemType())) {
-        for (int i = 0; i < Item.EnumItemCount(); ++i)
-            if (const TDEnumItem* entry = Item.GetEnumItem(i); entry->Value == value.Integer()) {
-                text += " [" + entry->Name + "]";
-                break;
-            }
-    }
+    if (IsNumberType(Item.ItemType()))
+        if (const TDEnumItem* entry = FindEntry(
+                Item, [&](const TDEnumItem& entry) { return entry.Value == value.Integer(); }))
+            text += " [" + entry->Name + "]";
     return text;
 }
 
@@ -122,12 +148,12 @@ void ApplySetting(TDataManager& DataManager, const std::string& Setting)
     TDataItem* item = DataManager.FindItem(name);
     if (!item)
         throw ItemNotFound(name);
-    if (item->ItemType() == itString)
-        item->SetValue(Utf8ToCp1250(text));
-    else if (item->ItemType() == itBool && (text == "true" || text == "false"))
+    const std::string stored = item->ItemType() == itString ? Utf8ToCp1250(text) : text;
+    if (item->ItemType() == itBool && (text == "true" || text == "false"))
         item->SetValue(text == "true");
     else
-        item->SetValue(text);
+        item->SetValue(stored);
+    CheckStoredWhole(*item, name, text, stored);
 }
 
 std::string FieldsText(const TDataManager& DataManager)
