@@ -67,6 +67,17 @@ std::string AddressOption(const std::string& Option, const std::string& Text)
     return Text;
 }
 
+// A netmask is a run of ones followed by zeros; the device keeps the number of zeros, and 0
+// of them would mean the standard mask of the address.
+std::string MaskOption(const std::string& Option, const std::string& Text)
+{
+    const std::uint32_t mask = StrToIP(AddressOption(Option, Text));
+    const int hostBits = TARPManager::MaskToHostBits(mask);
+    if (hostBits == 0 || TARPManager::HostBitsToMask(hostBits) != mask)
+        throw EUsage(Option + ": '" + Text + "' is not a netmask the device can take");
+    return Text;
+}
+
 void CheckMAC(const std::string& Text)
 {
     std::uint8_t mac[6];
@@ -152,7 +163,7 @@ TArguments ParseArguments(const std::vector<std::string>& Words)
         } else if (word == "--port") once(), a.Port = NumberOption<std::uint16_t>(word, value(), 1, 65535);
         else if (word == "--timeout") once(), a.Timeout = NumberOption<std::int32_t>(word, value(), 1, 3600000);
         else if (word == "--broadcast") once(), a.Broadcast = AddressOption(word, value());
-        else if (word == "--mask") once(), a.Mask = AddressOption(word, value());
+        else if (word == "--mask") once(), a.Mask = MaskOption(word, value());
         else if (word == "--gateway") once(), a.Gateway = AddressOption(word, value());
         else if (word == "--mapping") once(), a.MappingFile = value();
         else if (word == "--lang") once(), a.LanguageFile = value();

@@ -281,6 +281,8 @@ int TCommandLine::WriteEach(const std::function<void(TDataManager&)>& Edit)
     return failed == 0 ? 0 : 1;
 }
 
+// The fields only of a device read back after the write: after a failure the record may hold
+// values that never reached the device.
 void TCommandLine::ReportDevice(const TTarget& Target, bool Ok, TJson& Results)
 {
     const TDeviceController& device = *FController;
@@ -288,14 +290,14 @@ void TCommandLine::ReportDevice(const TTarget& Target, bool Ok, TJson& Results)
     const std::string ip = device.DeviceIP == 0 ? "" : IPToStr(device.DeviceIP);
     if (FArgs.Json) {
         TJson entry{{"target", Target.Text}, {"mac", mac}, {"ip", ip}, {"ok", Ok}};
-        if (device.DeviceLoaded)
+        if (Ok)
             entry["fields"] = FieldsJson(*FManager);
         Results.push_back(entry);
         return;
     }
     FOut << "# " << Target.Text << " " << (mac.empty() ? "-" : mac) << " " << (ip.empty() ? "-" : ip)
          << (Ok ? " ok" : " failed") << "\n";
-    if (device.DeviceLoaded)
+    if (Ok)
         FOut << FieldsText(*FManager);
 }
 

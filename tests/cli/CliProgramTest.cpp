@@ -73,6 +73,7 @@ TEST_F(CliProgramTest, BadUsageAndBadInputEndWithTwoAndReachNoDevice)
         {{"read", "--ip", "127.0.0.1", "--set", "line_speed=1"}, "--set belongs to write"},
         {{"scan", "--ip", "127.0.0.1"}, "scan takes no"},
         {{"assign-ip", "--mac", kMAC1}, "one --mac and one --ip"},
+        {{"assign-ip", "--mac", kMAC1, "--ip", "127.0.0.7", "--mask", "255.0.255.0"}, "not a netmask"},
         {{"write", "--ip", "127.0.0.1"}, "write needs at least one --set"},
         {{"write", "--ip", "127.0.0.1", "--set", "SetupRecord0.no_such_field=1"},
          "Polozka SetupRecord0.no_such_field nebyla nalezena."},
@@ -252,6 +253,7 @@ TEST_F(CliProgramTest, AddressOutsideTheSubnetsIsAskedAndNoSendsNothing)
                                      "nepřísluší stejné podsíti jako tento počítač.\nChcete ji přesto přiřadit?\n"
                                      "-> no (--no)"))
         << result.Err;
+    EXPECT_FALSE(Contains(result.Out, foreign)) << "the record that was not written is not shown";
 
     result = Cli(write, "yes\n");
     EXPECT_EQ(result.ExitCode, 1);
