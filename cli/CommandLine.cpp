@@ -195,13 +195,18 @@ int TCommandLine::Find()
     const TDeviceId id = IdOf(target);
     if (!FController->FindDevice(id.IP, id.MAC))
         return 1;
+    PrintDevice(!target.ByMAC, target.ByMAC);
+    return 0;
+}
+
+void TCommandLine::PrintDevice(bool ShowMAC, bool ShowIP)
+{
     const std::string mac = MACToStr(FController->DeviceMAC.data());
     const std::string ip = IPToStr(FController->DeviceIP);
     if (FArgs.Json)
         Print({{"mac", mac}, {"ip", ip}});
     else
-        FOut << (target.ByMAC ? ip : mac) << "\n";
-    return 0;
+        FOut << (ShowMAC ? mac : "") << (ShowMAC && ShowIP ? " " : "") << (ShowIP ? ip : "") << "\n";
 }
 
 bool TCommandLine::FindAndRead(const TTarget& Target)
@@ -253,12 +258,7 @@ int TCommandLine::AssignIP()
     FConsole.Line(GetText(msgIPAdresaBylaN) + newIP + ".");
     if (!FController->ReadAssignedDevice(id.MAC, msgZarizeniNebylo0FullStop))
         return 1;
-    const std::string mac = MACToStr(FController->DeviceMAC.data());
-    const std::string ip = IPToStr(FController->DeviceIP);
-    if (FArgs.Json)
-        Print({{"mac", mac}, {"ip", ip}});
-    else
-        FOut << mac << " " << ip << "\n";
+    PrintDevice(true, true);
     return 0;
 }
 

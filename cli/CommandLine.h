@@ -41,6 +41,8 @@ private:
     bool FindAndRead(const TTarget& Target);
     void ReportDevice(const TTarget& Target, bool Ok, TJson& Results);
     void Print(const TJson& Json);
+    // The current device: {"mac", "ip"} with --json, else the one or both chosen on a line.
+    void PrintDevice(bool ShowMAC, bool ShowIP);
 
     std::ostream& FOut;
     std::ostream& FErr;

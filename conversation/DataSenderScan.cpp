@@ -15,16 +15,10 @@ std::vector<TSearchAnswer> TfDataSender::SearchAll(const std::string& Caption)
     std::vector<TSearchAnswer> answers;
     DeviceAnswered = false;
     TargetIP.clear();
-    if (MySock.IsOpen())
-        MySock.Close();
-    MySock.SetRemoteIP(BroadcastIP);
-    MySock.SetRemotePort(DevicePort);
-    MySock.Bind();
+    BindForBroadcast();
     MySock.SetBroadCastAccept(true);
 
-    FView.SetStatus(!Caption.empty() ? Caption : GetText(msgVyhledavamZariz) + BroadcastIP + "...");
-    FView.SetAnimation(true);
-    FView.Pump();
+    ShowSearchStatus(!Caption.empty() ? Caption : GetText(msgVyhledavamZariz) + BroadcastIP + "...");
     RunWithFinally(
         [&] {
             TNamedRecord record(DataManager, kSearchingRecordName, BuildSearchingRecord);
