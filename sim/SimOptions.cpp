@@ -46,9 +46,9 @@ void SimApplyKnob(TSimKnobs& knobs, const std::string& setting)
     } else if (name == "loss") {
         require(true);
         knobs.LossRate = Number(name, value, 0.0, 1.0);
-    } else if (name == "seed") {
+    } else if (name == "loss-pattern") {
         require(true);
-        knobs.Seed = Number<std::uint32_t>(name, value, 0, UINT32_MAX);
+        knobs.LossPattern = Number<std::uint32_t>(name, value, 0, UINT32_MAX);
     } else if (name == "duplicates") {
         require(true);
         knobs.Duplicates = Number(name, value, 0, 100);

@@ -14,7 +14,7 @@ struct TSimDeviceSpec {
     TSimKnobs Knobs;
 };
 
-// Sets one knob from "NAME=VALUE" (or "NAME" for a switch): delay=MS, loss=RATE, seed=N,
+// Sets one knob from "NAME=VALUE" (or "NAME" for a switch): delay=MS, loss=RATE, loss-pattern=N,
 // duplicates=N, wrong-code=none|replace|prepend, silent, restart=MS, silent-arp.
 // Raises ESimError for an unknown name or a bad value.
 void SimApplyKnob(TSimKnobs& knobs, const std::string& setting);

@@ -5,7 +5,7 @@
 namespace qubra {
 
 TSimDevice::TSimDevice(const TSimMAC& mac, std::uint32_t ip, const TSimKnobs& knobs)
-    : MyMAC(mac), MyIP(ip), MyKnobs(knobs), Random(knobs.Seed)
+    : MyMAC(mac), MyIP(ip), MyKnobs(knobs), Random(knobs.LossPattern)
 {
     Records.push_back({kSimSetupRecord, SimDefaultSetupRecord(ip)});
 }
@@ -146,8 +146,8 @@ TSimKnobs TSimDevice::Knobs() const
 void TSimDevice::SetKnobs(const TSimKnobs& knobs)
 {
     std::lock_guard guard(Lock);
-    if (knobs.Seed != MyKnobs.Seed)
-        Random.seed(knobs.Seed);
+    if (knobs.LossPattern != MyKnobs.LossPattern)
+        Random = std::mt19937(knobs.LossPattern);
     MyKnobs = knobs;
 }
 

@@ -31,7 +31,7 @@ enum class TSimWrongCode {
 struct TSimKnobs {
     int AnswerDelayMs = 0;       // every answer leaves this long after its request
     double LossRate = 0.0;       // chance that one answer datagram is lost (0..1)
-    std::uint32_t Seed = 1;      // seeds the loss decisions, so a run can be repeated
+    std::uint32_t LossPattern = 1; // picks which answers are lost, so a run can be repeated
     int Duplicates = 0;          // extra copies sent of every answer
     TSimWrongCode WrongCode = TSimWrongCode::None;
     bool Silent = false;         // receives, never answers

@@ -40,7 +40,8 @@ Mode (one of):
 Knobs (as options they apply to every device given after them; per device as KNOB=VALUE):
   --delay MS          delay=MS          answers leave MS milliseconds after the request
   --loss RATE         loss=RATE         each answer datagram is lost with chance RATE (0..1)
-  --seed N            seed=N            seed of the loss decisions (default 1)
+  --loss-pattern N    loss-pattern=N    picks which answers the loss knob drops, so a run
+                                        can be repeated (default 1)
   --duplicates N      duplicates=N      send N extra copies of every answer
   --wrong-code MODE   wrong-code=MODE   none, replace (answers carry code A5 instead of their
                                         own) or prepend (an A5 copy goes before each answer)

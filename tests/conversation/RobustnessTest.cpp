@@ -17,7 +17,7 @@ namespace {
 // answer from the device.
 class DatagramNoise {
 public:
-    explicit DatagramNoise(std::uint32_t seed) : Random(seed) {}
+    explicit DatagramNoise(std::uint32_t start) : Random(start) {}
 
     std::pair<TBytes, std::string> Next()
     {

@@ -257,10 +257,10 @@ TEST_F(SimDeviceTest, ASilentDeviceHearsButNeverAnswersNorTakesWrites)
     EXPECT_TRUE(Device.AnswersARP(Now));
 }
 
-TEST_F(SimDeviceTest, LossIsSeededAndNearItsRate)
+TEST_F(SimDeviceTest, LossFollowsItsPatternAndIsNearItsRate)
 {
-    const auto pattern = [&](std::uint32_t seed, double rate) {
-        TSimDevice device(kMAC, kIP, {.LossRate = rate, .Seed = seed});
+    const auto pattern = [&](std::uint32_t lossPattern, double rate) {
+        TSimDevice device(kMAC, kIP, {.LossRate = rate, .LossPattern = lossPattern});
         std::vector<bool> lost;
         for (int i = 0; i < 1000; ++i)
             for (const auto& answer : device.Handle(Request(0xF6), kEngine, kIP, Now))

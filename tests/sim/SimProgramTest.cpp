@@ -160,7 +160,7 @@ TEST(SimProgram, HelpDocumentsEveryOptionAndBadInputFails)
     EXPECT_EQ(help.Wait(), 0);
     const std::string text = help.ReadAll();
     for (const char* option : {"--device", "--udp", "--port", "--broadcast", "--raw", "--delay",
-                               "--loss", "--seed", "--duplicates", "--wrong-code", "--silent",
+                               "--loss", "--loss-pattern", "--duplicates", "--wrong-code", "--silent",
                                "--restart", "--silent-arp", "--log", "SIGTERM", "ready"})
         EXPECT_NE(text.find(option), std::string::npos) << option;
 
