@@ -120,6 +120,10 @@ private:
     void BindForBroadcast();
     // The status of a search; starts the animation and pumps once.
     void ShowSearchStatus(const std::string& Status);
+    // Sends the search request to the socket's peer and hands every datagram of the following
+    // search cycles to Answer with the search record; stops early when Answer returns true.
+    // Afterwards broadcasts are no longer accepted and the animation stops, however it ended.
+    void RunBroadcastSearch(const std::function<bool(TDataPacket&, const TMyPacket&)>& Answer);
     std::vector<TDataPacket*> SetupRecords() const;
     int CountReceived(const std::vector<TDataPacket*>& Records) const;
     bool AcceptQueryAnswer(const TMyPacket& Packet);

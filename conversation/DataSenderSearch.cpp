@@ -108,7 +108,6 @@ std::string TfDataSender::SearchByMAC(const std::string& MACText, const std::str
 {
     SetSearchMode();
     std::string result;
-    bool found = false;
     DeviceAnswered = false;
     const std::uint64_t wanted = TARPManager::MACTextToValue(MACText);
     TargetIP.clear();
@@ -120,29 +119,35 @@ std::string TfDataSender::SearchByMAC(const std::string& MACText, const std::str
     ShowSearchStatus(!Caption.empty()
                          ? Caption
                          : GetText(msgVyhledavamZariz) + MACToStr(MACOfValue(wanted).data()) + "...");
+    RunBroadcastSearch([&](TDataPacket& record, const TMyPacket& packet) {
+        // Shorter data leaves the record's further bytes as the last datagram left them.
+        record.SetData(packet.Data);
+        if (TARPManager::MACTextToValue(record.GetValue("unit_mac").AsText()) != wanted ||
+            record.GetKind() != hkAnswer)
+            return false;
+        result = packet.IP;
+        DeviceAnswered = true;
+        return true;
+    });
+    return result;
+}
+
+void TfDataSender::RunBroadcastSearch(const std::function<bool(TDataPacket&, const TMyPacket&)>& Answer)
+{
     RunWithFinally(
         [&] {
             TNamedRecord record(DataManager, kSearchingRecordName, BuildSearchingRecord);
             MySock.SendTo(record->GetQueryRequest(), MySock.RemoteIP(), MySock.RemotePort());
+            bool found = false;
             AwaitAnswers(
                 kSearchCycleMs, CycleCount(AnswerTimeout, kSearchCycleMs, 1),
-                [&](const TMyPacket& packet) {
-                    // Shorter data leaves the record's further bytes as the last datagram left them.
-                    record->SetData(packet.Data);
-                    if (TARPManager::MACTextToValue(record->GetValue("unit_mac").AsText()) != wanted ||
-                        record->GetKind() != hkAnswer)
-                        return false;
-                    result = packet.IP;
-                    DeviceAnswered = found = true;
-                    return true;
-                },
+                [&](const TMyPacket& packet) { return found = Answer(*record, packet); },
                 [&] { return found; });
         },
         [&] {
             MySock.SetBroadCastAccept(false);
             FView.SetAnimation(false);
         });
-    return result;
 }
 
 std::string TfDataSender::WaitForDevice(const std::string& MACText, const std::string& Caption)
