@@ -185,6 +185,23 @@ std::vector<TSimReceived> TSimDevice::Received() const
     return Log;
 }
 
+std::vector<TSimReceived> TSimDevice::ReceivedWithCode(std::uint8_t Code) const
+{
+    std::vector<TSimReceived> found;
+    for (TSimReceived& received : Received())
+        if (received.Data.size() > kSimCodeOffset && received.Data[kSimCodeOffset] == Code)
+            found.push_back(std::move(received));
+    return found;
+}
+
+std::vector<TBytes> TSimDevice::PayloadsWithCode(std::uint8_t Code) const
+{
+    std::vector<TBytes> payloads;
+    for (TSimReceived& received : ReceivedWithCode(Code))
+        payloads.push_back(std::move(received.Data));
+    return payloads;
+}
+
 void TSimDevice::ClearReceived()
 {
     std::lock_guard guard(Lock);

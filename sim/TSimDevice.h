@@ -89,6 +89,9 @@ public:
     TBytes RecordAt(std::size_t index) const;
 
     std::vector<TSimReceived> Received() const;
+    // The received datagrams whose code byte is Code, and their payloads alone.
+    std::vector<TSimReceived> ReceivedWithCode(std::uint8_t Code) const;
+    std::vector<TBytes> PayloadsWithCode(std::uint8_t Code) const;
     void ClearReceived();
 
 private:

@@ -190,7 +190,7 @@ TEST_F(CliProgramTest, WriteSetsValuesInTheOrderGivenAndReadsTheDeviceBack)
                                  "line_speed=115200", "--set", "terminal_name=Příjem", "--set",
                                  "disconnect_config_ledoff=true"});
     ASSERT_EQ(result.ExitCode, 0) << result.Err;
-    std::vector<TBytes> writes = ReceivedWithCode(device, kSetCode);
+    std::vector<TBytes> writes = device.PayloadsWithCode(kSetCode);
     ASSERT_EQ(writes.size(), 1u);
     EXPECT_EQ(writes[0][1], 0x00) << "a single record is the last of its batch";
     EXPECT_EQ(writes[0][20], 0x01);
@@ -206,7 +206,7 @@ TEST_F(CliProgramTest, WriteSetsValuesInTheOrderGivenAndReadsTheDeviceBack)
     result = Cli({"write", "--ip", "127.0.0.1", "--yes", "--set", "line_interface_mode_rs=1", "--set",
                   "line_interface_mode=0"});
     ASSERT_EQ(result.ExitCode, 0) << result.Err;
-    writes = ReceivedWithCode(device, kSetCode);
+    writes = device.PayloadsWithCode(kSetCode);
     ASSERT_EQ(writes.size(), 1u);
     EXPECT_EQ(writes[0][20], 0x00) << "the whole byte, given last, wins";
 }
@@ -229,7 +229,7 @@ TEST_F(CliProgramTest, WriteHandlesEveryDeviceInTurnAndReportsEach)
     EXPECT_EQ(report[2]["ok"], true);
     EXPECT_EQ(report[2]["ip"], "127.0.0.2");
     for (TSimDevice* device : {&first, &second}) {
-        const std::vector<TBytes> writes = ReceivedWithCode(*device, kSetCode);
+        const std::vector<TBytes> writes = (*device).PayloadsWithCode(kSetCode);
         ASSERT_EQ(writes.size(), 1u);
         EXPECT_EQ(TRecordReader(writes[0]).Value("unit_port").Integer(), 5000);
     }
@@ -282,7 +282,7 @@ TEST_F(CliProgramTest, AddressOutsideTheSubnetsIsAskedAndNoSendsNothing)
     EXPECT_TRUE(Contains(result.Err, "The IP address you want to assign (198.51.100.77) is not in the same subnet"))
         << result.Err;
 
-    EXPECT_TRUE(ReceivedWithCode(device, kSetCode).empty());
+    EXPECT_TRUE(device.PayloadsWithCode(kSetCode).empty());
 }
 
 TEST_F(CliProgramTest, DefaultsSendTheDefaultValuesAndKeepTheAddress)
@@ -295,7 +295,7 @@ TEST_F(CliProgramTest, DefaultsSendTheDefaultValuesAndKeepTheAddress)
                                               {"gateway_ip", "127.0.0.254"}}));
     const TProgramResult result = Cli({"defaults", "--ip", "127.0.0.1", "--yes", "--json"});
     ASSERT_EQ(result.ExitCode, 0) << result.Err;
-    const std::vector<TBytes> writes = ReceivedWithCode(device, kSetCode);
+    const std::vector<TBytes> writes = device.PayloadsWithCode(kSetCode);
     ASSERT_EQ(writes.size(), 1u);
     TRecordReader written(writes[0]);
     EXPECT_EQ(written.Value("line_speed").Integer(), 2);
@@ -342,7 +342,7 @@ TEST_F(CliProgramTest, ImportClonesTheExportKeepingEachDevicesOwnNetwork)
     EXPECT_EQ(report[1]["fields"]["SetupRecord0.unit_ip"], "127.0.0.3");
     EXPECT_EQ(report[1]["fields"]["SetupRecord0.unit_port"], 4001);
     for (const auto& [device, before] : own) {
-        const std::vector<TBytes> writes = ReceivedWithCode(*device, kSetCode);
+        const std::vector<TBytes> writes = (*device).PayloadsWithCode(kSetCode);
         ASSERT_EQ(writes.size(), 1u);
         TBytes expected = model.Record();
         for (std::size_t at : {4, 5, 6, 7, 10, 16, 17, 18, 19})
@@ -371,7 +371,7 @@ TEST_F(CliProgramTest, ImportWithNetworkTakesTheFilesAddress)
     const TProgramResult imported =
         Cli({"import", "--ip", "127.0.0.2", "--in", file, "--with-network", "--yes"});
     ASSERT_EQ(imported.ExitCode, 0) << imported.Err;
-    const std::vector<TBytes> writes = ReceivedWithCode(target, kSetCode);
+    const std::vector<TBytes> writes = target.PayloadsWithCode(kSetCode);
     ASSERT_EQ(writes.size(), 1u);
     EXPECT_EQ(TRecordReader(writes[0]).Value("unit_ip").Text(), "127.0.0.9");
     EXPECT_EQ(TRecordReader(writes[0]).Value("gateway_ip").Text(), "127.0.0.254");
@@ -389,7 +389,7 @@ TEST_F(CliProgramTest, AssignIPGivesTheDeviceItsNewAddress)
     ASSERT_EQ(result.ExitCode, 0) << result.Err;
     EXPECT_EQ(Json(result)["ip"], "127.0.0.7");
     EXPECT_TRUE(Contains(result.Err, "IP adresa byla nastavena na 127.0.0.7.")) << result.Err;
-    const std::vector<TBytes> sets = ReceivedWithCode(device, kSetIPCode);
+    const std::vector<TBytes> sets = device.PayloadsWithCode(kSetIPCode);
     ASSERT_FALSE(sets.empty());
     EXPECT_EQ(SimReadIP(sets[0], kSimIPOffset), SimTextToIP("127.0.0.7"));
     EXPECT_EQ(sets[0][kSimHostBitsOffset], 24);

@@ -18,16 +18,6 @@ namespace qubra::clitest {
 inline constexpr std::uint8_t kSetCode = 0xC0;
 inline constexpr std::uint8_t kSetIPCode = 0xFD;
 
-// The datagrams a device received whose code byte is Code.
-inline std::vector<TBytes> ReceivedWithCode(const TSimDevice& Device, std::uint8_t Code)
-{
-    std::vector<TBytes> found;
-    for (const TSimReceived& r : Device.Received())
-        if (r.Data.size() > 3 && r.Data[3] == Code)
-            found.push_back(r.Data);
-    return found;
-}
-
 // Reads setup record bytes through the built-in layout, independently of the program.
 class TRecordReader {
 public:

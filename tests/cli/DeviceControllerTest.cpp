@@ -13,7 +13,6 @@
 
 using namespace qubra;
 using qubra::clitest::kSetCode;
-using qubra::clitest::ReceivedWithCode;
 
 namespace {
 
@@ -152,7 +151,7 @@ TEST_F(DeviceControllerTest, WriteAsksAboutForeignSubnetsAndTakenAddressesBefore
     EXPECT_EQ(View.Questions[0].Caption, "Varování");
     EXPECT_EQ(View.Questions[0].DefaultButton, TMessageAnswer::No);
     EXPECT_NE(View.Questions[0].Text.find("(192.0.2.10) nepřísluší"), std::string::npos);
-    EXPECT_TRUE(ReceivedWithCode(device, kSetCode).empty());
+    EXPECT_TRUE(device.PayloadsWithCode(kSetCode).empty());
 
     // Another station answers for the address the record gives the device.
     Manager->SetValue("unit_ip", "127.0.0.1");
@@ -164,13 +163,13 @@ TEST_F(DeviceControllerTest, WriteAsksAboutForeignSubnetsAndTakenAddressesBefore
     EXPECT_EQ(View.Questions[1].Text, "IP adresa 127.0.0.1 již je přiřazena jinému zařízení v síti "
                                       "(00-20-4a-99-99-99) a mohlo by dojít ke konfliktu.\r\n"
                                       "Chcete přesto pokračovat?");
-    EXPECT_TRUE(ReceivedWithCode(device, kSetCode).empty());
+    EXPECT_TRUE(device.PayloadsWithCode(kSetCode).empty());
 
     View.Answers = {TMessageAnswer::Yes};
     Manager->SetValue("unit_port", 4100);
     EXPECT_TRUE(Controller->WriteToDevice());
-    ASSERT_EQ(ReceivedWithCode(device, kSetCode).size(), 1u);
-    EXPECT_EQ(clitest::TRecordReader(ReceivedWithCode(device, kSetCode)[0]).Value("unit_port").Integer(), 4100);
+    ASSERT_EQ(device.PayloadsWithCode(kSetCode).size(), 1u);
+    EXPECT_EQ(clitest::TRecordReader(device.PayloadsWithCode(kSetCode)[0]).Value("unit_port").Integer(), 4100);
 }
 
 TEST_F(DeviceControllerTest, TheDevicesOwnAnswerToItsAddressIsNoConflict)
@@ -181,7 +180,7 @@ TEST_F(DeviceControllerTest, TheDevicesOwnAnswerToItsAddressIsNoConflict)
     ASSERT_TRUE(Controller->FindByIP(StrToIP("127.0.0.1")));
     EXPECT_TRUE(Controller->WriteToDevice());
     EXPECT_TRUE(View.Questions.empty());
-    EXPECT_EQ(ReceivedWithCode(device, kSetCode).size(), 1u);
+    EXPECT_EQ(device.PayloadsWithCode(kSetCode).size(), 1u);
 }
 
 TEST_F(DeviceControllerTest, WriteFollowsTheDeviceToItsNewAddress)

@@ -86,7 +86,7 @@ TEST_F(AssignIPTest, ReachableDeviceAtTheNewAddressGetsTheSettingsDirectly)
     EXPECT_TRUE(View.Questions.empty());
     EXPECT_TRUE(Sender->DeviceAnswered);
     EXPECT_EQ(View.Statuses.front(), "Hledání zařízení 00-20-4a-00-00-01...");
-    const std::vector<TBytes> sent = ReceivedWithCode(device, 0xFD);
+    const std::vector<TBytes> sent = device.PayloadsWithCode(0xFD);
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0][10], 8);
     EXPECT_EQ(Arp.CallCount("CreateIpNetEntry"), 0);
@@ -104,7 +104,7 @@ TEST_F(AssignIPTest, AddressTakenByAnotherStationIsAskedWithTheFixedTexts)
                    "IP adresa 127.0.0.50 již je přiřazena jinému zařízení v síti (02-00-00-00-00-50) "
                    "a mohlo by dojít ke konfliktu.\r\nChcete přesto pokračovat?",
                    TMessageIcon::Question, TMessageAnswer::No);
-    EXPECT_TRUE(ReceivedWithCode(device, 0xFD).empty());
+    EXPECT_TRUE(device.PayloadsWithCode(0xFD).empty());
     EXPECT_TRUE(TableUnchanged());
 
     // The device itself answering for the address is no conflict.
@@ -127,7 +127,7 @@ TEST_F(AssignIPTest, FoundButUnreachableDeviceIsAskedAboutWithYesAsDefault)
                    "současná nastavení zařízení.\r\nChcete přesto pokračovat?",
                    TMessageIcon::Warning, TMessageAnswer::Yes);
     EXPECT_TRUE(Sender->DeviceAnswered);
-    EXPECT_TRUE(ReceivedWithCode(device, 0xFD).empty());
+    EXPECT_TRUE(device.PayloadsWithCode(0xFD).empty());
     EXPECT_TRUE(TableUnchanged());
     EXPECT_EQ(Arp.CallCount("SendARP"), 1);
 }
@@ -172,8 +172,8 @@ TEST_F(AssignIPTest, TemporaryEntryCarriesTheRequestsAndIsRemovedAfterwards)
     EXPECT_TRUE(Sender->DeviceAnswered);
     EXPECT_EQ(Sender->AnswerTimeout, 700);
     // Three unacknowledged requests, nothing asked first.
-    EXPECT_EQ(ReceivedWithCode(device, 0xFD).size(), 3u);
-    EXPECT_TRUE(ReceivedWithCode(device, 0xF8).empty());
+    EXPECT_EQ(device.PayloadsWithCode(0xFD).size(), 3u);
+    EXPECT_TRUE(device.PayloadsWithCode(0xF8).empty());
     EXPECT_EQ(Arp.CallCount("CreateIpNetEntry"), 1);
     EXPECT_NE(std::find(Arp.Calls.begin(), Arp.Calls.end(), "DeleteIpNetEntry 127.0.2.9"), Arp.Calls.end());
     EXPECT_TRUE(TableUnchanged());
@@ -250,7 +250,7 @@ TEST_F(AssignIPTest, EntryThatCannotBeCreatedEndsTheAssignment)
     Start();
     View.Answers = {TMessageAnswer::Yes, TMessageAnswer::Yes};
     EXPECT_THROW(Sender->AssignIP(kDeviceMAC, kForeignDeviceIP, 0, "0.0.0.0"), EARPException);
-    EXPECT_TRUE(ReceivedWithCode(device, 0xFD).empty());
+    EXPECT_TRUE(device.PayloadsWithCode(0xFD).empty());
     EXPECT_TRUE(TableUnchanged());
 }
 

@@ -119,16 +119,6 @@ protected:
                 Inject(data, ip);
         };
     }
-
-    // The datagrams the device received whose code byte is Code.
-    static std::vector<TBytes> ReceivedWithCode(const TSimDevice& device, std::uint8_t code)
-    {
-        std::vector<TBytes> found;
-        for (const TSimReceived& r : device.Received())
-            if (r.Data.size() > 3 && r.Data[3] == code)
-                found.push_back(r.Data);
-        return found;
-    }
 };
 
 } // namespace qubra::test

@@ -47,7 +47,7 @@ TEST_F(RecordExchangeTest, QueryRecordsShowsEveryStepAndEndsInTheFirstCycle)
     EXPECT_EQ(Sender->AnsweredCount, 1);
     EXPECT_TRUE(SetupRecord().Received());
     EXPECT_TRUE(SameBody(SetupRecord().GetData(), stored));
-    EXPECT_EQ(ReceivedWithCode(device, 0xE0), (std::vector<TBytes>{{0, 0, 0, 0xE0}}));
+    EXPECT_EQ(device.PayloadsWithCode(0xE0), (std::vector<TBytes>{{0, 0, 0, 0xE0}}));
 }
 
 // The device keeps its own table of defaults; it must hold what the mapping calls the defaults.
@@ -120,7 +120,7 @@ TEST_F(RecordExchangeTest, RepeatedAnswersCountOnceForQueriesAndTwiceForConfirma
     EXPECT_EQ(Sender->AnsweredCount, 2);
     EXPECT_EQ(CountEndingWith(View.Statuses, kStoredSuffix), 1);
     // A record not read from the device is not sent.
-    EXPECT_TRUE(ReceivedWithCode(device, 0xC1).empty());
+    EXPECT_TRUE(device.PayloadsWithCode(0xC1).empty());
 }
 
 TEST_F(RecordExchangeTest, BatchMarksEveryRecordButTheLastInHeaderByte1)
@@ -134,8 +134,8 @@ TEST_F(RecordExchangeTest, BatchMarksEveryRecordButTheLastInHeaderByte1)
 
     View.Statuses.clear();
     EXPECT_EQ(Sender->SendRecords(kDeviceIP), 2);
-    const std::vector<TBytes> first = ReceivedWithCode(device, 0xC0);
-    const std::vector<TBytes> last = ReceivedWithCode(device, 0xC1);
+    const std::vector<TBytes> first = device.PayloadsWithCode(0xC0);
+    const std::vector<TBytes> last = device.PayloadsWithCode(0xC1);
     ASSERT_EQ(first.size(), 1u);
     ASSERT_EQ(last.size(), 1u);
     EXPECT_EQ(TBytes(first[0].begin(), first[0].begin() + 4), (TBytes{0, 1, 0, 0xC0}));
@@ -181,7 +181,7 @@ TEST_F(RecordExchangeTest, SingleRecordIsSentWithItsPlainSetCode)
     Start();
     ASSERT_EQ(Sender->QueryRecords(kDeviceIP), 1);
     EXPECT_EQ(Sender->SendRecords(kDeviceIP), 1);
-    const std::vector<TBytes> sent = ReceivedWithCode(device, 0xC0);
+    const std::vector<TBytes> sent = device.PayloadsWithCode(0xC0);
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0][1], 0);
     EXPECT_EQ(View.Status(), "Záznam uložen.");
@@ -226,7 +226,7 @@ TEST_F(RecordExchangeTest, DatagramsThatAreNoMatchingAnswerFromTheDeviceAreDropp
     EXPECT_EQ(Sender->QueryRecords(kDeviceIP), 0);
     EXPECT_EQ(SetupRecord().GetData(), before);
     EXPECT_FALSE(SetupRecord().Received());
-    EXPECT_FALSE(ReceivedWithCode(device, 0xE0).empty());
+    EXPECT_FALSE(device.PayloadsWithCode(0xE0).empty());
 
     // A right answer from the device among them is taken.
     InjectAtFirstPump({{Datagram(0xD0, 120, 0xEE), "127.0.0.99"}, {Datagram(0xD0, 120, 0x77), kDeviceIP}});

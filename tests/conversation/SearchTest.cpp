@@ -146,14 +146,14 @@ TEST_F(SearchTest, SendSetIPWritesTheSettingsOverTheDevicesOwnBytes)
         device.ClearReceived();
         EXPECT_TRUE(Sender->SendSetIP(kDeviceIP, kDeviceIP, false, true, StrToIP(mask), "127.0.0.254"));
         EXPECT_TRUE(Sender->DeviceAnswered);
-        const std::vector<TBytes> sent = ReceivedWithCode(device, 0xFD);
+        const std::vector<TBytes> sent = device.PayloadsWithCode(0xFD);
         ASSERT_EQ(sent.size(), 1u);
         ASSERT_EQ(sent[0].size(), 124u);
         EXPECT_EQ(sent[0][kSimHostBitsOffset], hostBits);
         EXPECT_EQ(SimIPToText(SimReadIP(sent[0], kSimGatewayOffset)), "127.0.0.254");
         EXPECT_EQ(SimIPToText(SimReadIP(sent[0], kSimIPOffset)), kDeviceIP);
         EXPECT_EQ(sent[0][30], 0x9C);
-        EXPECT_EQ(ReceivedWithCode(device, 0xF8).size(), 1u);
+        EXPECT_EQ(device.PayloadsWithCode(0xF8).size(), 1u);
     }
     EXPECT_EQ(View.Status(), "Nastavení IP adresy na 127.0.0.1...");
 }
@@ -171,11 +171,11 @@ TEST_F(SearchTest, SendSetIPAsksBeforeOverwritingAnUnreadDevice)
     EXPECT_EQ(View.Questions[0].Icon, TMessageIcon::Information);
     EXPECT_EQ(View.Questions[0].DefaultButton, TMessageAnswer::No);
     EXPECT_EQ(View.Questions[0].Buttons, TMessageButtons::YesNo);
-    EXPECT_TRUE(ReceivedWithCode(device, 0xFD).empty());
+    EXPECT_TRUE(device.PayloadsWithCode(0xFD).empty());
 
     View.Answers = {TMessageAnswer::Yes};
     EXPECT_FALSE(Sender->SendSetIP(kDeviceIP, "127.0.0.5", false, true, 0, "0.0.0.0"));
-    const std::vector<TBytes> sent = ReceivedWithCode(device, 0xFD);
+    const std::vector<TBytes> sent = device.PayloadsWithCode(0xFD);
     ASSERT_EQ(sent.size(), 1u);
     // Nothing read: the bytes outside the settings are the zero-filled record's.
     EXPECT_EQ(sent[0][30], 0);

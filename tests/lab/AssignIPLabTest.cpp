@@ -47,7 +47,7 @@ protected:
     // The set-IP requests the device took, each checked for the new settings.
     std::vector<TSimReceived> SetRequests(const std::string& NewIP) const
     {
-        std::vector<TSimReceived> sets = ReceivedWithCode(Device(0), 0xFD);
+        std::vector<TSimReceived> sets = Device(0).ReceivedWithCode(0xFD);
         for (const TSimReceived& set : sets) {
             EXPECT_EQ(set.Data.size(), 124u);
             EXPECT_EQ(SimIPToText(SimReadIP(set.Data, kSimIPOffset)), NewIP);
@@ -84,7 +84,7 @@ TEST_F(AssignIPLab, ReachableDeviceIsReadThenGivenItsNewSettingsDirectly)
     EXPECT_TRUE(Sender->AssignIP(kDeviceMAC, "10.88.0.60", kMask, kGateway));
     EXPECT_TRUE(Sender->DeviceAnswered);
     EXPECT_TRUE(View.Questions.empty());
-    EXPECT_EQ(ReceivedWithCode(Device(0), 0xF8).size(), 1u) << "its settings are read first";
+    EXPECT_EQ(Device(0).ReceivedWithCode(0xF8).size(), 1u) << "its settings are read first";
     const auto sets = SetRequests("10.88.0.60");
     ASSERT_EQ(sets.size(), 1u);
     EXPECT_EQ(SimIPToText(sets[0].To), "10.88.0.50") << "sent to its present address";
@@ -118,8 +118,8 @@ TEST_F(AssignIPLab, DeviceSilentToARPInAForeignSubnetIsReachedThroughATemporaryE
     const auto sets = SetRequests("10.88.0.61");
     ASSERT_FALSE(sets.empty());
     EXPECT_EQ(SimIPToText(sets[0].To), "10.88.0.61") << "the new address, delivered to its MAC";
-    EXPECT_TRUE(ReceivedWithCode(Device(0), 0xF8).empty()) << "nothing to read it at";
-    const auto searches = ReceivedWithCode(Device(0), 0xF6);
+    EXPECT_TRUE(Device(0).ReceivedWithCode(0xF8).empty()) << "nothing to read it at";
+    const auto searches = Device(0).ReceivedWithCode(0xF6);
     ASSERT_EQ(searches.size(), 2u) << "the broadcast, then one search at the new address";
     EXPECT_EQ(SimIPToText(searches[1].To), "10.88.0.61");
     EXPECT_EQ(SimIPToText(Device(0).IP()), "10.88.0.61");
@@ -177,7 +177,7 @@ TEST_F(AssignIPLab, AddressAnsweredByAnotherStationIsAskedAboutAndNoSendsNothing
 
     for (std::size_t i = 0; i < 2; ++i) {
         // Each assignment's broadcast reaches both devices; nothing else reaches either.
-        EXPECT_EQ(ReceivedWithCode(Device(i), 0xF6).size(), 2u) << "device " << i;
+        EXPECT_EQ(Device(i).ReceivedWithCode(0xF6).size(), 2u) << "device " << i;
         EXPECT_EQ(Device(i).Received().size(), 2u) << "device " << i;
     }
     EXPECT_EQ(NeighbourTable(), before);

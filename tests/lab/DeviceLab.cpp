@@ -103,13 +103,4 @@ void DeviceLab::AddStaticNeighbour(const std::string& IP, std::string MAC) const
                          " nud permanent");
 }
 
-std::vector<TSimReceived> DeviceLab::ReceivedWithCode(const TSimDevice& Device, std::uint8_t Code)
-{
-    std::vector<TSimReceived> found;
-    for (const TSimReceived& received : Device.Received())
-        if (received.Data.size() > kSimCodeOffset && received.Data[kSimCodeOffset] == Code)
-            found.push_back(received);
-    return found;
-}
-
 } // namespace qubra::lab

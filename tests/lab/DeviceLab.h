@@ -82,9 +82,6 @@ protected:
     // Puts a permanent entry into the workstation's table.
     void AddStaticNeighbour(const std::string& IP, std::string MAC) const;
 
-    // The datagrams a device received whose code byte is Code.
-    static std::vector<TSimReceived> ReceivedWithCode(const TSimDevice& Device, std::uint8_t Code);
-
     TRecordingView View;
     std::unique_ptr<TDataManager> Manager;
     // Goes first, while the devices and the namespaces still exist.

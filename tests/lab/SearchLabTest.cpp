@@ -30,7 +30,7 @@ TEST_F(DeviceLab, SearchByIPAsksOnlyThatDeviceAndEndsAfterTheFirstCycle)
     }
     EXPECT_GE(fastest, 100) << "every cycle lasts its full 100 ms";
     EXPECT_LT(fastest, 200) << "an answer at once ends the search after one cycle";
-    EXPECT_EQ(ReceivedWithCode(Device(0), 0xF6).size(), 3u);
+    EXPECT_EQ(Device(0).ReceivedWithCode(0xF6).size(), 3u);
     EXPECT_TRUE(Device(1).Received().empty()) << "the search goes to one address only";
     EXPECT_NE(Neighbours("10.88.0.50").find("00:20:4a:88:00:50"), std::string::npos)
         << "the kernel resolved the device by ARP";
@@ -49,7 +49,7 @@ TEST_F(DeviceLab, SearchByMACBroadcastsAndTakesOnlyTheWantedMAC)
     EXPECT_EQ(Sender->SearchByMAC(kSecondMAC), "10.88.0.51");
     EXPECT_TRUE(Sender->DeviceAnswered);
     for (std::size_t i = 0; i < 2; ++i) {
-        const auto requests = ReceivedWithCode(Device(i), 0xF6);
+        const auto requests = Device(i).ReceivedWithCode(0xF6);
         ASSERT_EQ(requests.size(), 1u) << "device " << i;
         EXPECT_EQ(SimIPToText(requests[0].To), "255.255.255.255");
         EXPECT_EQ(SimIPToText(requests[0].From.IP), kStationIP);
@@ -61,8 +61,8 @@ TEST_F(DeviceLab, SearchByMACBroadcastsAndTakesOnlyTheWantedMAC)
         EXPECT_EQ(Sender->SearchByMAC(mac), "") << mac;
         EXPECT_FALSE(Sender->DeviceAnswered) << mac;
     }
-    EXPECT_EQ(ReceivedWithCode(Device(0), 0xF6).size(), 3u);
-    EXPECT_EQ(ReceivedWithCode(Device(1), 0xF6).size(), 3u);
+    EXPECT_EQ(Device(0).ReceivedWithCode(0xF6).size(), 3u);
+    EXPECT_EQ(Device(1).ReceivedWithCode(0xF6).size(), 3u);
 }
 
 TEST_F(DeviceLab, SearchByMACFindsADeviceOfAForeignSubnetAtItsSenderAddress)
@@ -72,7 +72,7 @@ TEST_F(DeviceLab, SearchByMACFindsADeviceOfAForeignSubnetAtItsSenderAddress)
     EXPECT_TRUE(Sender->DeviceAnswered);
     // Found again in a series of searches on the socket as the first one left it.
     EXPECT_EQ(Sender->SearchByMAC(kFirstMAC, "", true), "192.168.77.5");
-    EXPECT_EQ(ReceivedWithCode(Device(0), 0xF6).size(), 2u);
+    EXPECT_EQ(Device(0).ReceivedWithCode(0xF6).size(), 2u);
 }
 
 TEST_F(DeviceLab, WaitForDeviceFindsTheDeviceAtTheAddressWrittenToIt)
@@ -109,7 +109,7 @@ TEST_F(DeviceLab, ReadNetworkSettingsTurnsTheHostBitsIntoAMask)
         EXPECT_EQ(gateway, "10.88.0.254");
         EXPECT_EQ(IPToStr(readMask), mask) << hostBits;
     }
-    EXPECT_EQ(ReceivedWithCode(Device(0), 0xF8).size(), 2u);
+    EXPECT_EQ(Device(0).ReceivedWithCode(0xF8).size(), 2u);
 
     Sender->AnswerTimeout = 300;
     std::string ip = "10.88.0.59", gateway = "keep";
