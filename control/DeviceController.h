@@ -69,7 +69,8 @@ public:
     std::uint32_t LastSearchIP = 0;
     TMACAddress LastSearchMAC{};
 
-    // A command is running.
+    // A command is running; the window's own commands (closing the settings, the language)
+    // ask it too.
     bool Busy() const { return FBusy; }
     // The last command that ran was ended by its view's request to stop.
     bool Cancelled() const { return FCancelled; }
