@@ -5,8 +5,8 @@
 #include <ostream>
 
 #include "cli/Interrupt.h"
-#include "cli/Scanner.h"
 #include "cli/SetupFile.h"
+#include "control/Scanner.h"
 #include "i18n/Language.h"
 #include "model/Conversions.h"
 #include "model/DeviceMapping.h"
@@ -38,6 +38,12 @@ const TTarget& TargetOf(const TArguments& Args, bool ByMAC)
         if (target.ByMAC == ByMAC)
             return target;
     throw EUsage(ByMAC ? "--mac missing" : "--ip missing");
+}
+
+// A console view for each communication window.
+TDataSenderViewFactory ConsoleViews(TConsole& Console)
+{
+    return [&Console] { return std::make_unique<TConsoleView>(Console); };
 }
 
 // Errors in what the user gave: reported with the usage hint, ending the run with 2.
@@ -75,15 +81,15 @@ int TCommandLine::Run(const std::vector<std::string>& Words)
         }
         CheckInput([&] { Prepare(); });
         const int status = Execute();
-        // A signal during a wait without pumps is reported all the same.
+        // A command stopped by a signal ends as a failure; the signal decides the status.
         ThrowIfInterrupted();
         return status;
     } catch (const EUsage& error) {
         FErr << "qubra-cli: " << error.what() << "\nTry 'qubra-cli --help'.\n";
         return 2;
-    } catch (const EInterrupted& interruption) {
+    } catch (const EOperationCancelled&) {
         FErr << "qubra-cli: interrupted, stopped after cleaning up\n";
-        return 128 + interruption.Signal;
+        return 128 + InterruptSignal();
     } catch (const std::exception& error) {
         FErr << "qubra-cli: " << error.what() << "\n";
         return 1;
@@ -97,7 +103,7 @@ void TCommandLine::Prepare()
     LoadLanguage();
     FManager = LoadLayout();
     FController = std::make_unique<TDeviceController>(
-        *FManager, FMainView, [this] { return std::make_unique<TConsoleView>(FConsole); });
+        *FManager, FMainView, ConsoleViews(FConsole));
     FController->Link.DevicePort = FArgs.Port;
     if (!FArgs.Broadcast.empty())
         FController->Link.BroadcastIP = FArgs.Broadcast;
@@ -166,8 +172,9 @@ void TCommandLine::Print(const TJson& Json)
 
 int TCommandLine::Scan()
 {
-    TScanner scanner(FConsole, FController->Link, [this] { return LoadLayout(); });
+    TScanner scanner(ConsoleViews(FConsole), FController->Link, [this] { return LoadLayout(); });
     const std::vector<TScanEntry> devices = scanner.Scan(FArgs.Broadcast.empty());
+    ThrowIfInterrupted();
     TJson list = TJson::array();
     for (const TScanEntry& device : devices) {
         if (FArgs.Json) {
@@ -251,8 +258,11 @@ int TCommandLine::AssignIP()
     const std::string gateway = FArgs.Gateway.empty() ? "0.0.0.0" : FArgs.Gateway;
 
     const TAssignResult result = FController->AssignAddress(id.MAC, newIP, mask, gateway);
-    if (!result.Assigned) {
-        FConsole.Line(GetText(result.DeviceAnswered ? msgIPNebylaNastav : msgZarizeniNebyloExclamation));
+    ThrowIfInterrupted();
+    if (result.Outcome != TAssignOutcome::Assigned) {
+        // An error was reported as it happened.
+        if (result.Outcome == TAssignOutcome::NotAssigned)
+            FConsole.Line(GetText(result.DeviceAnswered ? msgIPNebylaNastav : msgZarizeniNebyloExclamation));
         return 1;
     }
     FConsole.Line(GetText(msgIPAdresaBylaN) + newIP + ".");
@@ -273,6 +283,7 @@ int TCommandLine::WriteEach(const std::function<void(TDataManager&)>& Edit)
             Edit(*FManager);
             ok = FController->WriteToDevice();
         }
+        ThrowIfInterrupted();
         failed += ok ? 0 : 1;
         ReportDevice(target, ok, results);
     }

@@ -89,9 +89,9 @@ void TConsoleView::SetStatus(const std::string& Text)
     FConsole.Detail(Text);
 }
 
-void TConsoleView::Pump()
+bool TConsoleView::CancelRequested()
 {
-    ThrowIfInterrupted();
+    return InterruptSignal() != 0;
 }
 
 void TConsoleView::ShowNotice(const std::string&, TMessageIcon Icon)

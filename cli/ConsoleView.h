@@ -38,7 +38,7 @@ private:
 };
 
 // The communication window on the console: status lines to standard error (all of them with
-// --verbose), notices always; each pump checks for Ctrl-C and SIGTERM.
+// --verbose), notices always; Ctrl-C and SIGTERM ask the engine to stop.
 class TConsoleView : public TDataSenderView {
 public:
     explicit TConsoleView(TConsole& Console) : FConsole(Console) {}
@@ -48,7 +48,9 @@ public:
     void SetPosition(int) override {}
     void SetLook(TSenderLook) override {}
     void SetAnimation(bool) override {}
-    void Pump() override;
+    void Pump() override {}
+    void KeepAlive() override {}
+    bool CancelRequested() override;
     TMessageAnswer MessageBox(const TMessageBox& Box) override { return FConsole.Answer(Box); }
     void ShowNotice(const std::string& ButtonCaption, TMessageIcon Icon) override;
     void Close() override {}

@@ -2,13 +2,18 @@
 
 #include <poll.h>
 
+#include <atomic>
 #include <csignal>
+
+#include "conversation/DataSenderView.h"
 
 namespace qubra {
 
 namespace {
 
-volatile std::sig_atomic_t ReceivedSignal = 0;
+// Read by the engines of a scan on their own threads; lock-free, so a handler may write it.
+std::atomic<int> ReceivedSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 void NoteSignal(int Signal)
 {
@@ -27,10 +32,15 @@ void InstallInterruptHandlers()
     sigaction(SIGTERM, &action, nullptr);
 }
 
+int InterruptSignal()
+{
+    return ReceivedSignal;
+}
+
 void ThrowIfInterrupted()
 {
-    if (const int signal = ReceivedSignal; signal != 0)
-        throw EInterrupted{signal};
+    if (InterruptSignal() != 0)
+        throw EOperationCancelled{};
 }
 
 void WaitForInput(int Fd)

@@ -2,18 +2,15 @@
 
 namespace qubra {
 
-// Raised at the next pump of the engine after SIGINT or SIGTERM. Deliberately not derived from
-// std::exception: the engine's error handling lets it pass, only its scope guards run (they
-// remove a temporary ARP entry, close the socket) on the way out.
-struct EInterrupted {
-    int Signal;
-};
-
-// SIGINT and SIGTERM only set a flag that ThrowIfInterrupted looks at.
+// SIGINT and SIGTERM only note the signal; the console views pass it to the engine as a request
+// to stop, which ends the operation in the wait cycle it arrives in.
 void InstallInterruptHandlers();
+// The signal received, or 0.
+int InterruptSignal();
+// Raises EOperationCancelled once a signal was received.
 void ThrowIfInterrupted();
-// Waits until Fd can be read; a signal meanwhile raises EInterrupted. A plain read would be
-// restarted after the signal and keep waiting for the Enter key.
+// Waits until Fd can be read; a signal meanwhile raises EOperationCancelled. A plain read would
+// be restarted after the signal and keep waiting for the Enter key.
 void WaitForInput(int Fd);
 
 } // namespace qubra

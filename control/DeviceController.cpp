@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "conversation/ScopeGuards.h"
 #include "i18n/Language.h"
 #include "model/Conversions.h"
 #include "net/ARPManager.h"
@@ -26,10 +27,26 @@ TDeviceController::TWindow::~TWindow()
         Sender->Close();
 }
 
-TDeviceController::TDeviceController(TDataManager& DataManager, TDataSenderView& MainView,
+TDeviceController::TDeviceController(TDataManager& DataManager, TMessageBoxView& MainView,
                                      TViewFactory CreateView)
     : DataManager(DataManager), FMainView(MainView), FCreateView(std::move(CreateView))
 {
+}
+
+template <typename TResult, typename TBody>
+TResult TDeviceController::RunCommand(TResult Stopped, TBody&& Body)
+{
+    if (FBusy)
+        return Stopped;
+    TTemporaryValue<bool> busy(FBusy, true);
+    FCancelled = false;
+    try {
+        return Body();
+    } catch (const EOperationCancelled&) {
+        // The engine has cleaned up on the way here; the windows close as their owners go.
+        FCancelled = true;
+        return Stopped;
+    }
 }
 
 TDeviceController::TWindow TDeviceController::OpenWindow() const
@@ -37,9 +54,7 @@ TDeviceController::TWindow TDeviceController::OpenWindow() const
     TWindow window;
     window.View = FCreateView();
     window.Sender = std::make_unique<TfDataSender>(*window.View, &DataManager);
-    window.Sender->DevicePort = Link.DevicePort;
-    window.Sender->BroadcastIP = Link.BroadcastIP;
-    window.Sender->AnswerTimeout = Link.AnswerTimeout;
+    Link.ApplyTo(*window.Sender);
     return window;
 }
 
@@ -53,34 +68,41 @@ TMessageAnswer TDeviceController::Ask(const TMessage& Caption, const std::string
 bool TDeviceController::FindAndReadDevice(std::uint32_t IP, TfDataSender* Window,
                                           const TMACAddress& MAC)
 {
-    return FindAndMaybeRead(IP, Window, MAC, true);
+    return RunCommand(false, [&] { return FindAndMaybeRead(IP, Window, MAC, true); });
 }
 
 bool TDeviceController::FindDevice(std::uint32_t IP, const TMACAddress& MAC)
 {
-    return FindAndMaybeRead(IP, nullptr, MAC, false);
+    return RunCommand(false, [&] { return FindAndMaybeRead(IP, nullptr, MAC, false); });
 }
 
 bool TDeviceController::FindByIP(std::uint32_t IP)
 {
-    DeviceIP = LastSearchIP = IP;
-    return FindAndReadDevice(IP, nullptr, {});
+    return RunCommand(false, [&] {
+        DeviceIP = LastSearchIP = IP;
+        return FindAndMaybeRead(IP, nullptr, {}, true);
+    });
 }
 
 bool TDeviceController::FindByMAC(const TMACAddress& MAC)
 {
-    DeviceMAC = LastSearchMAC = MAC;
-    return FindAndReadDevice(0, nullptr, MAC);
+    return RunCommand(false, [&] {
+        DeviceMAC = LastSearchMAC = MAC;
+        return FindAndMaybeRead(0, nullptr, MAC, true);
+    });
 }
 
 bool TDeviceController::LoadFromDevice()
 {
-    return FindAndReadDevice(0, nullptr, DeviceMAC);
+    return RunCommand(false, [&] { return FindAndMaybeRead(0, nullptr, DeviceMAC, true); });
 }
 
-void TDeviceController::RestoreDefaults()
+bool TDeviceController::RestoreDefaults()
 {
-    DataManager.ApplyDefaults();
+    return RunCommand(false, [&] {
+        DataManager.ApplyDefaults();
+        return true;
+    });
 }
 
 bool TDeviceController::FindAndMaybeRead(std::uint32_t IP, TfDataSender* Window,
@@ -155,6 +177,11 @@ void TDeviceController::ReportFailedRead(TfDataSender& Sender)
 
 TWriteCount TDeviceController::WriteDevice(TfDataSender* Window)
 {
+    return RunCommand(TWriteCount{}, [&] { return WriteRecords(Window); });
+}
+
+TWriteCount TDeviceController::WriteRecords(TfDataSender* Window)
+{
     TWriteCount count;
     if (!DeviceLoaded || IsZeroMAC(DeviceMAC))
         return count;
@@ -218,11 +245,16 @@ bool TDeviceController::ConfirmAddress()
 
 bool TDeviceController::WriteToDevice()
 {
+    return RunCommand(false, [&] { return WriteAndReadBack(); });
+}
+
+bool TDeviceController::WriteAndReadBack()
+{
     TWriteCount count;
     try {
         if (!ConfirmAddress())
             return false;
-        count = WriteDevice(nullptr);
+        count = WriteRecords(nullptr);
     } catch (const std::exception& error) {
         FMainView.MessageBox({"ZAN", error.what(), TMessageButtons::OK, TMessageIcon::Error,
                               TMessageAnswer::OK});
@@ -252,17 +284,27 @@ bool TDeviceController::WaitAndReadBack(TWindow& Window, const TMACAddress& MAC,
         return false;
     }
     Window.Sender->Close();
-    return FindAndReadDevice(0, nullptr, MAC);
+    return FindAndMaybeRead(0, nullptr, MAC, true);
 }
 
 TAssignResult TDeviceController::AssignAddress(const TMACAddress& MAC, const std::string& NewIP,
                                                std::uint32_t Mask, const std::string& Gateway)
 {
+    return RunCommand(TAssignResult{TAssignOutcome::Cancelled},
+                      [&] { return Assign(MAC, NewIP, Mask, Gateway); });
+}
+
+TAssignResult TDeviceController::Assign(const TMACAddress& MAC, const std::string& NewIP,
+                                        std::uint32_t Mask, const std::string& Gateway)
+{
     TWindow window = OpenWindow();
     TAssignResult result;
     try {
-        result.Assigned = window.Sender->AssignIP(MACToStr(MAC.data()), NewIP, Mask, Gateway);
+        result.Outcome = window.Sender->AssignIP(MACToStr(MAC.data()), NewIP, Mask, Gateway)
+                             ? TAssignOutcome::Assigned
+                             : TAssignOutcome::NotAssigned;
     } catch (const std::exception& error) {
+        result.Outcome = TAssignOutcome::Failed;
         window.Sender->ShowNotice(error.what(), kOK, TMessageIcon::Error);
     }
     result.DeviceAnswered = window.Sender->DeviceAnswered;
@@ -270,6 +312,25 @@ TAssignResult TDeviceController::AssignAddress(const TMACAddress& MAC, const std
 }
 
 bool TDeviceController::ReadAssignedDevice(const TMACAddress& MAC, const TMessage& NotFound)
+{
+    return RunCommand(false, [&] { return ReadBackAssigned(MAC, NotFound); });
+}
+
+bool TDeviceController::ContinueSetIP(const TMACAddress& MAC)
+{
+    return RunCommand(false, [&] {
+        // The device on show needs no question; the keys tell the two cases apart in translations.
+        if (MAC == DeviceMAC && DeviceLoaded)
+            return ReadBackAssigned(MAC, msgZarizeniNebyloFullStop);
+        // Nothing is changed by the answer, so Yes is the default.
+        if (FMainView.MessageBox({"", GetText(msgChceteTotoZari), TMessageButtons::YesNo,
+                                  TMessageIcon::Question, TMessageAnswer::Yes}) != TMessageAnswer::Yes)
+            return false;
+        return ReadBackAssigned(MAC, msgZarizeniNebylo0FullStop);
+    });
+}
+
+bool TDeviceController::ReadBackAssigned(const TMACAddress& MAC, const TMessage& NotFound)
 {
     TWindow window = OpenWindow();
     try {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "control/LinkSettings.h"
 #include "conversation/DataSender.h"
 #include "i18n/Messages.h"
 #include "model/DataManager.h"
@@ -16,13 +17,6 @@ using TMACAddress = std::array<std::uint8_t, 6>;
 
 bool IsZeroMAC(const TMACAddress& MAC);
 
-// Where the communication windows find the devices and how long they wait for answers.
-struct TLinkSettings {
-    std::uint16_t DevicePort = TfDataSender::kDefaultDevicePort;
-    std::string BroadcastIP = "255.255.255.255";
-    std::int32_t AnswerTimeout = TfDataSender::kDefaultAnswerTimeout;
-};
-
 // The outcome of sending the records: every one confirmed, how many were sent and confirmed
 // (both 0 when it stopped before sending).
 struct TWriteCount {
@@ -31,10 +25,22 @@ struct TWriteCount {
     int Confirmed = 0;
 };
 
-// The outcome of an address assignment.
+// How an address assignment ended.
+enum class TAssignOutcome {
+    // The device confirmed the new settings or answered at its new address.
+    Assigned,
+    // A question was answered No, or the device did not take the address.
+    NotAssigned,
+    // An error ended it; it was shown as a notice.
+    Failed,
+    // The view asked to stop, or another command was running: nothing to report.
+    Cancelled,
+};
+
 struct TAssignResult {
-    bool Assigned = false;
-    // The device answered during the attempt (found, or it confirmed).
+    TAssignOutcome Outcome = TAssignOutcome::NotAssigned;
+    // The device answered during the attempt (found, or it confirmed), or the subnet question
+    // was asked: tells a refused assignment from a device that was not found.
     bool DeviceAnswered = false;
 };
 
@@ -42,11 +48,15 @@ struct TAssignResult {
 // the subnet and conflict warnings, wait for it and read it back, restore the defaults, give it
 // a new address. Each exchange runs in a communication window of its own, made with a view
 // from CreateView; the main window's own questions go to MainView. Shows and asks nothing else.
+//
+// One command at a time: while one runs (its views pump the window system, so a click may
+// arrive), every command called does nothing and returns at once. A command whose view asks
+// to stop ends like a failure, without a notice, and Cancelled() tells so.
 class TDeviceController {
 public:
-    using TViewFactory = std::function<std::unique_ptr<TDataSenderView>()>;
+    using TViewFactory = TDataSenderViewFactory;
 
-    TDeviceController(TDataManager& DataManager, TDataSenderView& MainView, TViewFactory CreateView);
+    TDeviceController(TDataManager& DataManager, TMessageBoxView& MainView, TViewFactory CreateView);
 
     TDataManager& DataManager;
     TLinkSettings Link;
@@ -59,6 +69,12 @@ public:
     std::uint32_t LastSearchIP = 0;
     TMACAddress LastSearchMAC{};
 
+    // A command is running; the window's own commands (closing the settings, the language)
+    // ask it too.
+    bool Busy() const { return FBusy; }
+    // The last command that ran was ended by its view's request to stop.
+    bool Cancelled() const { return FCancelled; }
+
     // Locates the device by whichever of IP and MAC is known (both: no search) and reads its
     // setup records. Window: an existing communication window, or nullptr for a new one.
     bool FindAndReadDevice(std::uint32_t IP, TfDataSender* Window, const TMACAddress& MAC);
@@ -69,8 +85,9 @@ public:
     bool FindByMAC(const TMACAddress& MAC);
     // Reads the current device again, looked up by its MAC so that a new address is followed.
     bool LoadFromDevice();
-    // Puts the default value into every field that has one; nothing is sent.
-    void RestoreDefaults();
+    // Puts the default value into every field that has one; nothing is sent. False while
+    // another command runs.
+    bool RestoreDefaults();
 
     // Sends the records read from the device, found again by its MAC.
     TWriteCount WriteDevice(TfDataSender* Window);
@@ -85,6 +102,9 @@ public:
     // After an assignment: waits for the device to answer by its MAC and reads it; NotFound is
     // the notice when it does not come back.
     bool ReadAssignedDevice(const TMACAddress& MAC, const TMessage& NotFound);
+    // The set-IP command once the wizard gave MAC its new address: unless MAC is the device on
+    // show, asks whether to set that device up (No ends it); then waits for it and reads it.
+    bool ContinueSetIP(const TMACAddress& MAC);
 
 private:
     struct TWindow {
@@ -96,16 +116,28 @@ private:
         ~TWindow();
     };
 
+    // Runs Body as a command: Stopped, at once, while another command runs or after the view
+    // asked to stop.
+    template <typename TResult, typename TBody>
+    TResult RunCommand(TResult Stopped, TBody&& Body);
+
     TWindow OpenWindow() const;
     bool FindAndMaybeRead(std::uint32_t IP, TfDataSender* Window, const TMACAddress& MAC, bool Read);
     bool LocateDevice(TfDataSender& Sender);
     void ReportFailedRead(TfDataSender& Sender);
     bool ConfirmAddress();
+    TWriteCount WriteRecords(TfDataSender* Window);
+    bool WriteAndReadBack();
+    TAssignResult Assign(const TMACAddress& MAC, const std::string& NewIP, std::uint32_t Mask,
+                         const std::string& Gateway);
+    bool ReadBackAssigned(const TMACAddress& MAC, const TMessage& NotFound);
     bool WaitAndReadBack(TWindow& Window, const TMACAddress& MAC, const TMessage& NotFound);
     TMessageAnswer Ask(const TMessage& Caption, const std::string& Text, TMessageIcon Icon);
 
-    TDataSenderView& FMainView;
+    TMessageBoxView& FMainView;
     TViewFactory FCreateView;
+    bool FBusy = false;
+    bool FCancelled = false;
 };
 
 } // namespace qubra

@@ -1,6 +1,7 @@
 #include "conversation/DataSender.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "conversation/WaitCycles.h"
 #include "i18n/Language.h"
@@ -62,10 +63,37 @@ void TfDataSender::SetExchangeMode(const std::string& IPText)
     MySock.SetBroadCastAccept(false);
 }
 
+void TfDataSender::Pump()
+{
+    FView.Pump();
+    if (FView.CancelRequested())
+        throw EOperationCancelled{};
+}
+
+void TfDataSender::KeepAlive()
+{
+    FView.KeepAlive();
+    if (FView.CancelRequested())
+        throw EOperationCancelled{};
+}
+
+void TfDataSender::WaitCycle(int Ms)
+{
+    using namespace std::chrono;
+    // Half the allowed gap leaves room for the draining and the keep-alive call itself.
+    constexpr milliseconds slice(TDataSenderView::kKeepAliveMs / 2);
+    const steady_clock::time_point end = steady_clock::now() + milliseconds(Ms);
+    for (milliseconds left = duration_cast<milliseconds>(end - steady_clock::now()); left.count() > 0;
+         left = duration_cast<milliseconds>(end - steady_clock::now())) {
+        MySock.WaitForData(static_cast<int>(std::min(left, slice).count()), true);
+        KeepAlive();
+    }
+}
+
 void TfDataSender::Show(const std::string& Status)
 {
     FView.SetStatus(Status);
-    FView.Pump();
+    Pump();
 }
 
 void TfDataSender::ShowProgress(int Position, const std::string& Status)
@@ -84,7 +112,7 @@ void TfDataSender::AwaitAnswers(int CycleMs, int MaxCycles, const TPacketCheck& 
                                 const std::function<bool()>& Cycled, bool Finished)
 {
     for (int cycle = 0; !Finished && cycle < MaxCycles; ++cycle) {
-        MySock.WaitForData(CycleMs, true);
+        WaitCycle(CycleMs);
         TMyPacket packet;
         while (MySock.ReceiveQueue().Pop(packet)) {
             if (Check(packet))
@@ -148,7 +176,7 @@ bool TfDataSender::QueryRecord(TDataPacket* Record, bool Wait, bool ShowProgress
         MySock.Send(Record->GetQueryRequest());
         if (ShowProgress) {
             FView.SetPosition(33);
-            FView.Pump();
+            Pump();
         }
         if (Wait) {
             AwaitAnswers(
@@ -166,7 +194,7 @@ bool TfDataSender::QueryRecord(TDataPacket* Record, bool Wait, bool ShowProgress
     }
     if (ShowProgress) {
         FView.SetPosition(result ? 100 : 20);
-        FView.Pump();
+        Pump();
     }
     return result;
 }

@@ -102,6 +102,18 @@ private:
     // Examines one received packet; true when it is the match that ends the draining.
     using TPacketCheck = std::function<bool(const TMyPacket&)>;
 
+    // The view's Pump or KeepAlive, after which the operation ends with EOperationCancelled
+    // when the view asked to stop.
+    void Pump();
+    void KeepAlive();
+    // Waits Ms milliseconds, storing the datagrams that arrive; keeps the view alive meanwhile.
+    void WaitCycle(int Ms);
+    // Runs Work, a blocking call of the address resolution, on a helper thread while this
+    // thread keeps the view alive; its result or error comes back here. A stop asked for
+    // meanwhile takes effect once Work has returned.
+    template <typename TWork>
+    auto KeepAliveDuring(TWork&& Work) -> decltype(Work());
+
     void Show(const std::string& Status);
     void ShowProgress(int Position, const std::string& Status);
     TMessageAnswer Ask(const std::string& Caption, const std::string& Text, TMessageIcon Icon,
@@ -118,11 +130,12 @@ private:
     void ConnectForSearch();
     // Closes an open socket, then binds it anew with BroadcastIP and the device port as its peer.
     void BindForBroadcast();
-    // The status of a search; starts the animation and pumps once.
+    // The status of a search; starts the animation. The search pumps once as it begins.
     void ShowSearchStatus(const std::string& Status);
-    // Sends the search request to the socket's peer and hands every datagram of the following
-    // search cycles to Answer with the search record; stops early when Answer returns true.
-    // Afterwards broadcasts are no longer accepted and the animation stops, however it ended.
+    // Pumps, sends the search request to the socket's peer and hands every datagram of the
+    // following search cycles to Answer with the search record; stops early when Answer returns
+    // true. Afterwards broadcasts are no longer accepted and the animation stops, however it
+    // ended.
     void RunBroadcastSearch(const std::function<bool(TDataPacket&, const TMyPacket&)>& Answer);
     std::vector<TDataPacket*> SetupRecords() const;
     int CountReceived(const std::vector<TDataPacket*>& Records) const;

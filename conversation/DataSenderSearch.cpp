@@ -1,5 +1,6 @@
 #include <array>
 #include <chrono>
+#include <future>
 #include <thread>
 
 #include "conversation/BuiltInRecords.h"
@@ -64,7 +65,18 @@ void TfDataSender::ShowSearchStatus(const std::string& Status)
 {
     FView.SetStatus(Status);
     FView.SetAnimation(true);
-    FView.Pump();
+}
+
+template <typename TWork>
+auto TfDataSender::KeepAliveDuring(TWork&& Work) -> decltype(Work())
+{
+    // The future's destructor waits for Work, also when a stop leaves this call early.
+    auto done = std::async(std::launch::async, std::forward<TWork>(Work));
+    while (done.wait_for(std::chrono::milliseconds(TDataSenderView::kKeepAliveMs / 2)) !=
+           std::future_status::ready)
+        FView.KeepAlive();
+    KeepAlive();
+    return done.get();
 }
 
 std::string TfDataSender::SearchByIP(const std::string& IPText, const std::string& Caption,
@@ -83,6 +95,7 @@ std::string TfDataSender::SearchByIP(const std::string& IPText, const std::strin
                                       : GetText(msgVyhledavamZariz) + IPToStr(StrToIP(IPText)) + "...");
     RunWithFinally(
         [&] {
+            Pump();
             TNamedRecord record(DataManager, kSearchingRecordName, BuildSearchingRecord);
             MySock.Send(record->GetQueryRequest());
             AwaitAnswers(
@@ -136,6 +149,7 @@ void TfDataSender::RunBroadcastSearch(const std::function<bool(TDataPacket&, con
 {
     RunWithFinally(
         [&] {
+            Pump();
             TNamedRecord record(DataManager, kSearchingRecordName, BuildSearchingRecord);
             MySock.SendTo(record->GetQueryRequest(), MySock.RemoteIP(), MySock.RemotePort());
             bool found = false;
@@ -233,7 +247,8 @@ bool TfDataSender::ConfirmNoConflict(std::uint32_t NewIP, const std::uint8_t* Wa
                                      bool KeyedTexts)
 {
     TPhysAddr answer{};
-    if (!ARPManager().ResolveMAC(NewIP, answer) || IsZeroMAC(answer.data()) ||
+    if (!KeepAliveDuring([&] { return ARPManager().ResolveMAC(NewIP, answer); }) ||
+        IsZeroMAC(answer.data()) ||
         ValueOfMAC(answer.data()) == ValueOfMAC(WantedMAC))
         return true;
     const std::string address = IPToStr(NewIP);
@@ -286,7 +301,7 @@ bool TfDataSender::AssignIP(const std::string& MACText, const std::string& NewIP
         std::uint32_t length = reply.size();
         bool answered = false;
         try {
-            answered = arp.SendARP(StrToIP(found), reply, 0, length);
+            answered = KeepAliveDuring([&] { return arp.SendARP(StrToIP(found), reply, 0, length); });
         } catch (const std::exception&) {
             // An ARP error means the same as no reply: the device cannot be reached.
         }

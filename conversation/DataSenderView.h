@@ -1,7 +1,10 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
+
+#include "conversation/MessageBoxView.h"
 
 namespace qubra {
 
@@ -9,24 +12,17 @@ namespace qubra {
 // (progress bar and network picture) and the notice (picture, text and one button).
 enum class TSenderLook { Search, Exchange, Notice };
 
-enum class TMessageIcon { None, Information, Warning, Error, Question };
-enum class TMessageButtons { OK, YesNo };
-enum class TMessageAnswer { None, OK, Yes, No, Cancel };
-
-// A message box: what the user is shown and which button Enter presses.
-struct TMessageBox {
-    std::string Caption;
-    std::string Text;
-    TMessageButtons Buttons = TMessageButtons::OK;
-    TMessageIcon Icon = TMessageIcon::None;
-    TMessageAnswer DefaultButton = TMessageAnswer::OK;
-};
+// Raised by the engine when its view asked to stop. Deliberately not derived from
+// std::exception: the engine's error handling lets it pass, only its scope guards run on the
+// way out (they remove a temporary ARP entry, restore the answer time-out, close the socket).
+struct EOperationCancelled {};
 
 // Everything the conversation engine shows or asks goes through this interface; the Qt window,
 // the console of the command line and the recording view of the tests implement it.
-class TDataSenderView {
+class TDataSenderView : public TMessageBoxView {
 public:
-    virtual ~TDataSenderView() = default;
+    // How far apart KeepAlive is called at most while the engine waits, in milliseconds.
+    static constexpr int kKeepAliveMs = 50;
 
     virtual void SetCaption(const std::string& Caption) = 0;
     virtual void SetStatus(const std::string& Text) = 0;
@@ -36,8 +32,12 @@ public:
     virtual void SetAnimation(bool Playing) = 0;
     // Lets the window system dispatch its pending events, then returns.
     virtual void Pump() = 0;
-    // Modal; the button pressed (Esc or closing the box gives Cancel).
-    virtual TMessageAnswer MessageBox(const TMessageBox& Box) = 0;
+    // Light and frequent, during every wait: keeps the windows painted and their timers (the
+    // animation) running, without taking user input. Called at most kKeepAliveMs apart.
+    virtual void KeepAlive() = 0;
+    // The user asked to stop the operation (the window's button, Ctrl-C). The engine asks after
+    // every Pump and KeepAlive and then ends the operation with EOperationCancelled.
+    virtual bool CancelRequested() = 0;
     // Shows the notice look (the status as text, the picture of Icon, one button captioned
     // ButtonCaption) modally; returns once the button (or Enter or Esc) has been pressed.
     virtual void ShowNotice(const std::string& ButtonCaption, TMessageIcon Icon) = 0;
@@ -46,5 +46,8 @@ public:
     // A view for a separate notice window that has no owner.
     virtual std::unique_ptr<TDataSenderView> CreateNoticeView() = 0;
 };
+
+// Makes the view of each new communication window.
+using TDataSenderViewFactory = std::function<std::unique_ptr<TDataSenderView>()>;
 
 } // namespace qubra

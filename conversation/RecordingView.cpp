@@ -15,6 +15,13 @@ void TRecordingView::Pump()
         OnPump();
 }
 
+void TRecordingView::KeepAlive()
+{
+    ++KeepAlives;
+    if (OnKeepAlive)
+        OnKeepAlive();
+}
+
 TMessageAnswer TRecordingView::MessageBox(const TMessageBox& Box)
 {
     Questions.push_back(Box);

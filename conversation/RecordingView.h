@@ -26,6 +26,7 @@ public:
     std::vector<TSenderLook> Looks;
     std::vector<bool> Animations;
     int Pumps = 0;
+    int KeepAlives = 0;
     int Closes = 0;
     std::vector<TMessageBox> Questions;
     std::vector<TNotice> Notices;
@@ -38,6 +39,10 @@ public:
     std::function<void(const TMessageBox&)> OnQuestion;
     // Runs at every pump: lets a test act in the middle of an operation.
     std::function<void()> OnPump;
+    // Runs at every keep-alive call of a wait.
+    std::function<void()> OnKeepAlive;
+    // What CancelRequested answers: set it (from a hook) to play the user who stops.
+    bool Cancel = false;
 
     // The last status and position shown (empty and 0 before any).
     std::string Status() const { return FStatus; }
@@ -49,6 +54,8 @@ public:
     void SetLook(TSenderLook Look) override { Looks.push_back(Look); }
     void SetAnimation(bool Playing) override { Animations.push_back(Playing); }
     void Pump() override;
+    void KeepAlive() override;
+    bool CancelRequested() override { return Cancel; }
     TMessageAnswer MessageBox(const TMessageBox& Box) override;
     void ShowNotice(const std::string& ButtonCaption, TMessageIcon Icon) override;
     void Close() override { ++Closes; }

@@ -5,7 +5,7 @@
 namespace qubra {
 
 TLanguage Language;
-std::string LanguageFile = "cesky.lng.xml";
+std::string LanguageFile = kDefaultLanguageFile;
 
 void TLanguage::LoadLanguage(const std::string& FileName)
 {

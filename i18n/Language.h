@@ -43,6 +43,9 @@ private:
     std::optional<TXmlDocument> FDocument;
 };
 
+// The language file used when none was chosen.
+inline constexpr const char* kDefaultLanguageFile = "cesky.lng.xml";
+
 // The process-wide language, and the name of the current language file.
 extern TLanguage Language;
 extern std::string LanguageFile;

@@ -4,10 +4,14 @@
 #include <string>
 #include <variant>
 
+#include "model/Exception.h"
+
 namespace qubra {
 
 // The value passed between the record model and its users: null, integer, boolean or text.
-// Reading a missing field gives null; writing null changes nothing.
+// Reading a missing field gives null; writing null changes nothing. Null read as a number or
+// a boolean raises, so that a field the mapping lacks cannot pass for 0 or false; as text it
+// is empty.
 class TItemValue {
 public:
     enum class TKind { Null, Integer, Boolean, Text };
@@ -26,9 +30,20 @@ public:
     bool IsBoolean() const { return Kind() == TKind::Boolean; }
     bool IsText() const { return Kind() == TKind::Text; }
 
-    // The stored value of that kind; any other kind gives the zero value of the asked kind.
-    std::int64_t Integer() const { return IsInteger() ? std::get<std::int64_t>(FValue) : 0; }
-    bool Boolean() const { return IsBoolean() && std::get<bool>(FValue); }
+    // The stored value of that kind; another kind gives the zero value of the asked kind, null
+    // raises.
+    std::int64_t Integer() const
+    {
+        if (IsNull())
+            throw Exception("Prazdna hodnota neni cislo.");
+        return IsInteger() ? std::get<std::int64_t>(FValue) : 0;
+    }
+    bool Boolean() const
+    {
+        if (IsNull())
+            throw Exception("Prazdna hodnota neni logicka hodnota.");
+        return IsBoolean() && std::get<bool>(FValue);
+    }
     const std::string& Text() const
     {
         static const std::string empty;

@@ -2,6 +2,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
 
 #include "model/Conversions.h"
@@ -440,5 +441,36 @@ TEST_F(CliProgramTest, SignalsEndTheRunWithTheirStatusAndAMessage)
         const TProgramResult result = program.Wait(5000);
         EXPECT_EQ(result.ExitCode, 128 + signal) << result.Err;
         EXPECT_TRUE(Contains(result.Err, "qubra-cli: interrupted")) << result.Err;
+    }
+}
+
+TEST_F(CliProgramTest, SignalsEndALongSearchInTheCycleTheyArriveIn)
+{
+    TSimKnobs silent;
+    silent.Silent = true;
+    AddDevice("127.0.0.1", kMAC1, silent);
+    Host.Start();
+    // Without the signal each of these would wait the whole 15 s of its time-out.
+    const std::vector<std::vector<std::string>> commands{
+        {"read", "--ip", "127.0.0.1"},
+        {"find", "--mac", kMAC1},
+        {"scan"},
+    };
+    for (const std::vector<std::string>& command : commands) {
+        for (const int signal : {SIGINT, SIGTERM}) {
+            SCOPED_TRACE(command[0] + " " + std::to_string(signal));
+            std::vector<std::string> words{QUBRA_CLI_PROGRAM, "--port", std::to_string(Host.Port()),
+                                           "--broadcast", "127.255.255.255", "--timeout", "15000"};
+            words.insert(words.end(), command.begin(), command.end());
+            TProgram program(words);
+            usleep(300000);
+            const auto signalled = std::chrono::steady_clock::now();
+            program.Signal(signal);
+            const TProgramResult result = program.Wait(20000);
+            EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::milliseconds(1000));
+            EXPECT_EQ(result.ExitCode, 128 + signal) << result.Err;
+            EXPECT_EQ(result.Err, "qubra-cli: interrupted, stopped after cleaning up\n");
+            EXPECT_EQ(result.Out, "");
+        }
     }
 }

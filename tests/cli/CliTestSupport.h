@@ -12,22 +12,13 @@
 #include "model/DeviceMapping.h"
 #include "sim/TSimUdpHost.h"
 #include "tests/cli/ProgramRun.h"
+#include "tests/control/ControlTestSupport.h"
 
 namespace qubra::clitest {
 
-inline constexpr std::uint8_t kSetCode = 0xC0;
-inline constexpr std::uint8_t kSetIPCode = 0xFD;
-
-// Reads setup record bytes through the built-in layout, independently of the program.
-class TRecordReader {
-public:
-    explicit TRecordReader(const TBytes& Bytes) { Record().SetData(Bytes); }
-    TItemValue Value(const std::string& Field) const { return Record().GetValue(Field); }
-    TDataPacket& Record() const { return *Layout->FindPacket("SetupRecord0"); }
-
-private:
-    std::unique_ptr<TDataManager> Layout = LoadDeviceMapping("");
-};
+using controltest::kSetCode;
+using controltest::kSetIPCode;
+using controltest::TRecordReader;
 
 // Simulated devices on loopback and the real program aimed at them.
 class CliProgramTest : public ::testing::Test {

@@ -243,6 +243,26 @@ TEST_F(AssignIPTest, TemporaryEntryAndTimeoutAreRestoredWhenTheViewFails)
     EXPECT_TRUE(TableUnchanged());
 }
 
+TEST_F(AssignIPTest, AStopWhileWaitingAtTheNewAddressTakesTheSameWayOut)
+{
+    TSimDevice& device = AddDevice(kForeignDeviceIP, kDeviceMAC, {.Silent = true});
+    Start(TfDataSender::kDefaultAnswerTimeout);
+    View.Answers = {TMessageAnswer::Yes, TMessageAnswer::Yes};
+    View.OnKeepAlive = [this] {
+        if (View.Status() == "Čekám na zařízení...") {
+            EXPECT_EQ(Arp.Neighbours.size(), TableBefore.size() + 1);
+            View.Cancel = true;
+        }
+    };
+    const auto start = TClock::now();
+    EXPECT_THROW(Sender->AssignIP(kDeviceMAC, kForeignDeviceIP, 0, "0.0.0.0"), EOperationCancelled);
+    // The search for the device took its 3.5 s; the wait at the new address ended at once.
+    EXPECT_LT(MillisecondsSince(start), 3600 + 500);
+    EXPECT_EQ(Sender->AnswerTimeout, TfDataSender::kDefaultAnswerTimeout);
+    EXPECT_TRUE(TableUnchanged());
+    EXPECT_EQ(device.PayloadsWithCode(0xFD).size(), 3u);
+}
+
 TEST_F(AssignIPTest, EntryThatCannotBeCreatedEndsTheAssignment)
 {
     TSimDevice& device = AddDevice(kForeignDeviceIP);

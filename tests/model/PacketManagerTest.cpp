@@ -94,7 +94,17 @@ TEST(DataManager, LookUpsKeepDocumentOrderNamesBeforeAliases)
     EXPECT_EQ(manager->FindItem("A.x.y")->Position(), 6);
     EXPECT_EQ(manager->FindPacket("A2"), manager->GetPacket(2)) << "a name goes before an alias";
     EXPECT_EQ(manager->FindItem("Nope.shared"), nullptr);
-    EXPECT_TRUE(manager->GetValue("Nope.shared").IsNull());
+    // A field the mapping lacks: null, empty as text, an error as a number or a boolean.
+    for (const std::string name : {"Nope.shared", "A.nope", "nope"}) {
+        const TItemValue missing = manager->GetValue(name);
+        EXPECT_TRUE(missing.IsNull()) << name;
+        EXPECT_EQ(missing.AsText(), "") << name;
+        EXPECT_EQ(missing.Text(), "") << name;
+        EXPECT_NE(missing, TItemValue(0)) << name;
+        EXPECT_THROW(missing.Integer(), Exception) << name;
+        EXPECT_THROW(missing.Boolean(), Exception) << name;
+    }
+    EXPECT_EQ(manager->GetValue("A.shared").Integer(), 0) << "a field that is there reads as its number";
     try {
         manager->SetValue("Nope.shared", 1);
         FAIL();

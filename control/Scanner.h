@@ -5,18 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "cli/ConsoleView.h"
-#include "control/DeviceController.h"
+#include "control/LinkSettings.h"
+#include "conversation/DataSenderView.h"
+#include "model/DataManager.h"
 
 namespace qubra {
-
-// An IPv4 interface that is up and can broadcast.
-struct TBroadcastInterface {
-    std::string Name;
-    std::string Address;
-};
-
-std::vector<TBroadcastInterface> BroadcastInterfaces();
 
 // A device that answered a scan, and the interface it answered on (empty for a scan at one
 // broadcast address).
@@ -28,19 +21,24 @@ struct TScanEntry {
 
 // One broadcast search per interface, all at once, or one at Link.BroadcastIP when
 // AllInterfaces is false. Each device once, in the order of the interfaces, then of answers.
+// Each search runs its own engine with its own record layout on a thread of its own; the views
+// and layouts are made on the calling thread before the searches start, and each view is then
+// used only by its search's thread.
 class TScanner {
 public:
     using TLayoutLoader = std::function<std::unique_ptr<TDataManager>()>;
 
-    TScanner(TConsole& Console, TLinkSettings Link, TLayoutLoader LoadLayout);
+    TScanner(TDataSenderViewFactory CreateView, TLinkSettings Link, TLayoutLoader LoadLayout);
+    // An error of any search is raised once every search has ended.
     std::vector<TScanEntry> Scan(bool AllInterfaces);
+    // A view asked the last scan to stop; its entries are those of the searches not stopped.
+    bool Cancelled() const { return FCancelled; }
 
 private:
-    std::vector<TSearchAnswer> Search(const std::string& LocalIP);
-
-    TConsole& FConsole;
+    TDataSenderViewFactory FCreateView;
     TLinkSettings FLink;
     TLayoutLoader FLoadLayout;
+    bool FCancelled = false;
 };
 
 } // namespace qubra

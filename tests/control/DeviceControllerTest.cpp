@@ -2,6 +2,9 @@
 // an in-memory address table.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "control/DeviceController.h"
 #include "conversation/RecordingView.h"
 #include "model/Conversions.h"
@@ -9,10 +12,11 @@
 #include "net/ARPManager.h"
 #include "net/ARPMemoryBackend.h"
 #include "sim/TSimUdpHost.h"
-#include "tests/cli/CliTestSupport.h"
+#include "tests/control/ControlTestSupport.h"
+#include "tests/conversation/ConversationTestSupport.h"
 
 using namespace qubra;
-using qubra::clitest::kSetCode;
+using qubra::controltest::kSetCode;
 
 namespace {
 
@@ -35,6 +39,8 @@ public:
     void SetLook(TSenderLook Look) override { Target.SetLook(Look); }
     void SetAnimation(bool Playing) override { Target.SetAnimation(Playing); }
     void Pump() override { Target.Pump(); }
+    void KeepAlive() override { Target.KeepAlive(); }
+    bool CancelRequested() override { return Target.CancelRequested(); }
     TMessageAnswer MessageBox(const TMessageBox& Box) override { return Target.MessageBox(Box); }
     void ShowNotice(const std::string& Caption, TMessageIcon Icon) override { Target.ShowNotice(Caption, Icon); }
     void Close() override { Target.Close(); }
@@ -169,7 +175,7 @@ TEST_F(DeviceControllerTest, WriteAsksAboutForeignSubnetsAndTakenAddressesBefore
     Manager->SetValue("unit_port", 4100);
     EXPECT_TRUE(Controller->WriteToDevice());
     ASSERT_EQ(device.PayloadsWithCode(kSetCode).size(), 1u);
-    EXPECT_EQ(clitest::TRecordReader(device.PayloadsWithCode(kSetCode)[0]).Value("unit_port").Integer(), 4100);
+    EXPECT_EQ(controltest::TRecordReader(device.PayloadsWithCode(kSetCode)[0]).Value("unit_port").Integer(), 4100);
 }
 
 TEST_F(DeviceControllerTest, TheDevicesOwnAnswerToItsAddressIsNoConflict)
@@ -217,4 +223,141 @@ TEST_F(DeviceControllerTest, NothingIsWrittenForADeviceNotLoaded)
     ASSERT_GE(View.Notices.size(), 2u);
     EXPECT_EQ(View.Notices[View.Notices.size() - 2].Text, "Nastavení zařízení se nezdařilo.");
     EXPECT_EQ(LastNotice(), "Zařízení nebylo nalezeno.");
+}
+
+TEST_F(DeviceControllerTest, CommandsCalledWhileOneRunsDoNothing)
+{
+    TSimDevice& device = AddDevice("127.0.0.1");
+    Start();
+    const TMACAddress other = MACOf("00-20-4a-00-00-77");
+    bool tried = false;
+    // A click that arrives while the read pumps the window system.
+    View.OnPump = [&] {
+        if (tried)
+            return;
+        tried = true;
+        EXPECT_TRUE(Controller->Busy());
+        EXPECT_FALSE(Controller->WriteToDevice());
+        EXPECT_EQ(Controller->WriteDevice(nullptr).Sent, 0);
+        EXPECT_FALSE(Controller->FindByMAC(other));
+        EXPECT_FALSE(Controller->FindByIP(StrToIP("127.0.0.9")));
+        EXPECT_FALSE(Controller->LoadFromDevice());
+        EXPECT_FALSE(Controller->RestoreDefaults());
+        EXPECT_FALSE(Controller->ContinueSetIP(other));
+        EXPECT_EQ(Controller->AssignAddress(other, "127.0.0.9", 0, "0.0.0.0").Outcome,
+                  TAssignOutcome::Cancelled);
+    };
+    ASSERT_TRUE(Controller->FindByIP(StrToIP("127.0.0.1")));
+    EXPECT_TRUE(tried);
+    EXPECT_FALSE(Controller->Busy());
+    EXPECT_FALSE(Controller->Cancelled());
+    EXPECT_TRUE(IsZeroMAC(Controller->LastSearchMAC)) << "the second find left no trace";
+    EXPECT_EQ(Controller->LastSearchIP, StrToIP("127.0.0.1"));
+    EXPECT_TRUE(Controller->DeviceLoaded);
+    EXPECT_TRUE(View.Questions.empty());
+    EXPECT_TRUE(device.PayloadsWithCode(kSetCode).empty());
+    EXPECT_TRUE(device.PayloadsWithCode(0xFD).empty());
+
+    View.OnPump = nullptr;
+    EXPECT_TRUE(Controller->RestoreDefaults()) << "free again once the command has ended";
+}
+
+TEST_F(DeviceControllerTest, AStopEndsACommandWithoutANoticeAndTheNextOneRuns)
+{
+    TSimDevice& device = AddDevice("127.0.0.1", {.Silent = true});
+    Start();
+    Controller->Link.AnswerTimeout = TfDataSender::kDefaultAnswerTimeout;
+    View.OnKeepAlive = [this] { View.Cancel = View.KeepAlives >= 3; };
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(Controller->FindByMAC(MACOf(kMAC)));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    EXPECT_TRUE(Controller->Cancelled());
+    EXPECT_FALSE(Controller->DeviceLoaded);
+    EXPECT_TRUE(View.Notices.empty());
+    EXPECT_EQ(View.Closes, 1) << "the communication window is closed";
+    EXPECT_EQ(Controller->LastSearchMAC, MACOf(kMAC));
+
+    View.OnKeepAlive = nullptr;
+    View.Cancel = false;
+    device.SetKnobs({});
+    Controller->Link.AnswerTimeout = 200;
+    EXPECT_TRUE(Controller->FindByMAC(MACOf(kMAC)));
+    EXPECT_FALSE(Controller->Cancelled());
+}
+
+TEST_F(DeviceControllerTest, AssignmentTellsAnErrorFromARefusalAndFromAStop)
+{
+    TSimDevice& device = AddDevice("127.0.0.1");
+    Start();
+    const TMACAddress mac = MACOf(kMAC);
+
+    // Outside the subnets, refused: the wizard reports "IP nebyla nastavena!".
+    View.Answers = {TMessageAnswer::No};
+    TAssignResult result = Controller->AssignAddress(mac, "192.0.2.10", 0, "0.0.0.0");
+    EXPECT_EQ(result.Outcome, TAssignOutcome::NotAssigned);
+    EXPECT_TRUE(result.DeviceAnswered);
+    EXPECT_TRUE(View.Notices.empty());
+
+    // Not found, and the temporary entry cannot be made: an error, reported as it happened.
+    Network.Failures["CreateIpNetEntry"] = 1;
+    View.Answers = {TMessageAnswer::Yes};
+    result = Controller->AssignAddress(MACOf("00-20-4a-00-00-77"), "127.0.0.9", 0, "0.0.0.0");
+    EXPECT_EQ(result.Outcome, TAssignOutcome::Failed);
+    ASSERT_EQ(View.Notices.size(), 1u);
+    EXPECT_EQ(View.Notices[0].Icon, TMessageIcon::Error);
+
+    // Stopped while the device is searched for: nothing to report, nothing sent.
+    View.OnKeepAlive = [this] { View.Cancel = true; };
+    result = Controller->AssignAddress(mac, "127.0.0.9", 0, "0.0.0.0");
+    EXPECT_EQ(result.Outcome, TAssignOutcome::Cancelled);
+    EXPECT_TRUE(Controller->Cancelled());
+    EXPECT_EQ(View.Notices.size(), 1u);
+    View.OnKeepAlive = nullptr;
+    View.Cancel = false;
+
+    result = Controller->AssignAddress(mac, "127.0.0.1", 0, "0.0.0.0");
+    EXPECT_EQ(result.Outcome, TAssignOutcome::Assigned);
+    EXPECT_EQ(device.PayloadsWithCode(0xFD).size(), 1u);
+}
+
+TEST_F(DeviceControllerTest, SetIPGoesOnForTheDeviceOnShowAndAsksAboutAnother)
+{
+    TSimDevice& device = AddDevice("127.0.0.1");
+    Start();
+    ASSERT_TRUE(Controller->FindByIP(StrToIP("127.0.0.1")));
+    EXPECT_TRUE(Controller->ContinueSetIP(MACOf(kMAC)));
+    EXPECT_TRUE(View.Questions.empty());
+    EXPECT_TRUE(Controller->DeviceLoaded);
+
+    // Another device: the question first; No ends the command before any search.
+    const std::size_t received = device.Received().size();
+    View.Answers = {TMessageAnswer::No};
+    EXPECT_FALSE(Controller->ContinueSetIP(MACOf("00-20-4a-00-00-77")));
+    ASSERT_EQ(View.Questions.size(), 1u);
+    EXPECT_EQ(View.Questions[0].Caption, "");
+    EXPECT_EQ(View.Questions[0].Text, "Chcete toto zařízení nastavit?");
+    EXPECT_EQ(View.Questions[0].Icon, TMessageIcon::Question);
+    EXPECT_EQ(View.Questions[0].Buttons, TMessageButtons::YesNo);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(device.Received().size(), received);
+    EXPECT_TRUE(Controller->DeviceLoaded) << "the device on show stays";
+
+    // The device on show, but not loaded any more: asked about too.
+    Controller->DeviceLoaded = false;
+    View.Answers = {TMessageAnswer::Yes};
+    EXPECT_TRUE(Controller->ContinueSetIP(MACOf(kMAC)));
+    EXPECT_EQ(View.Questions.size(), 2u);
+    EXPECT_TRUE(Controller->DeviceLoaded);
+}
+
+TEST_F(DeviceControllerTest, SetIPForAnotherDeviceThatDoesNotComeBackNamesItsOwnKey)
+{
+    AddDevice("127.0.0.1");
+    Start();
+    test::TKeyedTexts keys;
+    View.Answers = {TMessageAnswer::Yes};
+    EXPECT_FALSE(Controller->ContinueSetIP(MACOf("00-20-4a-00-00-77")));
+    EXPECT_EQ(LastNotice(), "[Zařízenínebylo0]");
+    EXPECT_EQ(View.Notices.back().Icon, TMessageIcon::Warning);
+    EXPECT_FALSE(Controller->DeviceLoaded);
 }
