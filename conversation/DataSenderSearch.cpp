@@ -340,6 +340,8 @@ bool TfDataSender::AssignThroughARP(const std::uint8_t* WantedMAC, const std::st
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
                 SendSetIP(NewIPText, NewIPText, true, false, Mask, GatewayText);
             }
+            // Closing drops what the send thread has not taken yet: let the last request leave.
+            MySock.WaitUntilSent(kSearchCycleMs);
             TTemporaryValue<std::int32_t> timeout(AnswerTimeout, kReturnAnswerTimeout);
             CloseSocket();
             SetSearchMode();
