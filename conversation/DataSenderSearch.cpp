@@ -40,6 +40,25 @@ bool IsZeroMAC(const std::uint8_t* MAC)
     return ValueOfMAC(MAC) == 0;
 }
 
+// Takes the temporary entry out again and reads the table once more: the host may have filed
+// the entry elsewhere than asked, so a static row of the MAC that is still there is reported,
+// wherever it is, rather than left behind unnoticed.
+void RemoveTemporaryEntry(TARPManager& ARP, std::uint32_t IP, const std::uint8_t* MAC)
+{
+    ARP.GetARPTable();
+    ARP.RemoveARPEntry(IP, MAC, 0);
+    ARP.GetARPTable();
+    for (int i = 0; i < ARP.ARPCount(); ++i) {
+        const MIB_IPNETROW& row = *ARP.ARPRow(i);
+        if (row.dwType == MIB_IPNET_TYPE_STATIC && row.dwPhysAddrLen == 6 &&
+            ValueOfMAC(row.bPhysAddr) == ValueOfMAC(MAC))
+            throw EARPException("The temporary entry for " + MACToStr(MAC) +
+                                    " is still in the ARP table (" + IPToStr(row.dwAddr) +
+                                    " on interface " + std::to_string(row.dwIndex) + ").",
+                                "DeleteARPEntry");
+    }
+}
+
 } // namespace
 
 void TfDataSender::ConnectForSearch()
@@ -355,6 +374,8 @@ bool TfDataSender::AssignThroughARP(const std::uint8_t* WantedMAC, const std::st
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
                 SendSetIP(NewIPText, NewIPText, true, false, Mask, GatewayText);
             }
+            // Closing drops what the send thread has not taken yet: let the last request leave.
+            MySock.WaitUntilSent(kSearchCycleMs);
             TTemporaryValue<std::int32_t> timeout(AnswerTimeout, kReturnAnswerTimeout);
             CloseSocket();
             SetSearchMode();
@@ -370,10 +391,7 @@ bool TfDataSender::AssignThroughARP(const std::uint8_t* WantedMAC, const std::st
             }
             return false;
         },
-        [&] {
-            arp.GetARPTable();
-            arp.RemoveARPEntry(NewIP, WantedMAC, 0);
-        });
+        [&] { RemoveTemporaryEntry(arp, NewIP, WantedMAC); });
 }
 
 } // namespace qubra

@@ -261,6 +261,26 @@ int ReadLink(TRouteNetlink& Netlink, int IfIndex, TLink& Link)
     });
 }
 
+// Loopback and point-to-point links and links with ARP switched off resolve no addresses; the
+// kernel even files a neighbour entry on the first two under 0.0.0.0, where no one finds it.
+bool DoesARP(const TLink& Link)
+{
+    return (Link.Flags & (IFF_NOARP | IFF_LOOPBACK | IFF_POINTOPOINT)) == 0 && Link.Address.size() == 6;
+}
+
+// A static entry belongs only to another station on a link that does ARP: never to one of the
+// host's own addresses (a local route), a broadcast or other non-unicast route. 0 or the errno.
+int EntryPlaceError(TRouteNetlink& Netlink, const MIB_IPNETROW& Row)
+{
+    TLink link;
+    if (const int error = ReadLink(Netlink, static_cast<int>(Row.dwIndex), link); error != 0)
+        return error;
+    // Without any route the entry is merely useless; the kernel takes it.
+    if (TRoute route; LookupRoute(Netlink, Row.dwAddr, route) == 0 && route.Type != RTN_UNICAST)
+        return route.Type == RTN_LOCAL ? EADDRINUSE : EINVAL;
+    return DoesARP(link) ? 0 : EOPNOTSUPP;
+}
+
 std::uint32_t ChangeNeighbour(const MIB_IPNETROW& Row, bool Create)
 {
     const int state = Row.dwType == MIB_IPNET_TYPE_STATIC    ? NUD_PERMANENT
@@ -268,15 +288,17 @@ std::uint32_t ChangeNeighbour(const MIB_IPNETROW& Row, bool Create)
                                                              : 0;
     if (Row.dwIndex == 0 || Row.dwIndex > INT_MAX)
         return Failed(ENODEV);
-    if (!IsUnicast(Row.dwAddr))
-        return Failed(EINVAL);
-    if (Create && (state == 0 || Row.dwPhysAddrLen == 0 || Row.dwPhysAddrLen > 8 ||
+    // Any row the table shows can be deleted, also one the kernel filed under 0.0.0.0.
+    if (Create && (!IsUnicast(Row.dwAddr) || state == 0 || Row.dwPhysAddrLen == 0 ||
+                   Row.dwPhysAddrLen > 8 ||
                    std::all_of(Row.bPhysAddr, Row.bPhysAddr + Row.dwPhysAddrLen,
                                [](std::uint8_t b) { return b == 0; })))
         return Failed(EINVAL);
     TRouteNetlink netlink;
     if (netlink.OpenError != 0)
         return Failed(netlink.OpenError);
+    if (const int error = Create ? EntryPlaceError(netlink, Row) : 0; error != 0)
+        return Failed(error);
     TNeighbour neighbour(rtnl_neigh_alloc());
     TNlAddress dest(nl_addr_build(AF_INET, &Row.dwAddr, 4));
     if (!neighbour || !dest)
@@ -404,8 +426,7 @@ std::uint32_t LinuxSendARP(std::uint32_t DestIP, std::uint32_t SrcIP, void* MAC,
     if (const int error = ReadLink(netlink, route.IfIndex, link); error != 0)
         return Failed(error);
     // Local, broadcast and unreachable routes, and links without ARP, have no station to ask.
-    if (route.Type != RTN_UNICAST || (link.Flags & (IFF_NOARP | IFF_LOOPBACK)) != 0 ||
-        link.Address.size() != 6)
+    if (route.Type != RTN_UNICAST || !DoesARP(link))
         return Failed(EHOSTUNREACH);
 
     std::uint8_t answer[6] = {};

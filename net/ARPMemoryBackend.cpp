@@ -66,6 +66,12 @@ bool TARPMemoryBackend::HasInterface(std::uint32_t IfIndex) const
                        [&](const MIB_IPADDRROW& row) { return row.dwIndex == IfIndex; });
 }
 
+bool TARPMemoryBackend::IsOwnAddress(std::uint32_t IP) const
+{
+    return std::any_of(Addresses.begin(), Addresses.end(),
+                       [&](const MIB_IPADDRROW& row) { return row.dwAddr == IP; });
+}
+
 std::uint32_t TARPMemoryBackend::GetIpNetTable(void* Table, std::uint32_t* Size, bool Order)
 {
     Calls.push_back("GetIpNetTable");
@@ -89,6 +95,10 @@ std::uint32_t TARPMemoryBackend::CreateIpNetEntry(const MIB_IPNETROW& Row)
         return code;
     if (!HasInterface(Row.dwIndex))
         return Failed(ENODEV);
+    if (IsOwnAddress(Row.dwAddr))
+        return Failed(EADDRINUSE);
+    if (NoARPInterfaces.count(Row.dwIndex) != 0)
+        return Failed(EOPNOTSUPP);
     auto same = std::find_if(Neighbours.begin(), Neighbours.end(), [&](const MIB_IPNETROW& row) {
         return row.dwIndex == Row.dwIndex && row.dwAddr == Row.dwAddr;
     });

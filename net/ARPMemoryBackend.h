@@ -9,11 +9,13 @@
 //     TScopedIPHelper scope(host.Loader());   // ARPManager() now works on `host`
 //
 // The backend must outlive the scope. Like the host's own library, SendARP answers from a
-// cached ARP row for the address first, then from the stations.
+// cached ARP row for the address first, then from the stations, and no entry is made for one
+// of the host's own addresses or on an interface that does no ARP.
 
 #include <array>
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -27,6 +29,8 @@ public:
     std::vector<MIB_IPADDRROW> Addresses;
     // Who answers an ARP request for an address.
     std::map<std::uint32_t, std::array<std::uint8_t, 6>> Stations;
+    // Interfaces that do no ARP (loopback, point-to-point, ARP switched off).
+    std::set<std::uint32_t> NoARPInterfaces;
     // Operation name ("GetIpNetTable", "SendARP", ...) → the code it fails with.
     std::map<std::string, std::uint32_t> Failures;
     // Non-zero: the library cannot be opened, with this errno.
@@ -47,6 +51,7 @@ public:
 private:
     std::uint32_t Fail(const std::string& Operation) const;
     bool HasInterface(std::uint32_t IfIndex) const;
+    bool IsOwnAddress(std::uint32_t IP) const;
     std::uint32_t GetIpNetTable(void* Table, std::uint32_t* Size, bool Order);
     std::uint32_t GetIpAddrTable(void* Table, std::uint32_t* Size, bool Order);
     std::uint32_t CreateIpNetEntry(const MIB_IPNETROW& Row);

@@ -95,6 +95,9 @@ void TMySocket::Close()
     // Both threads use copies of the handle: they must be gone before it can be reused.
     StopReceiveThread();
     StopSendThread();
+    // What is still queued was meant for this connection; after a new Connect the next
+    // send thread would hand it to another peer.
+    FSendQueue.Clear();
     CloseSocket(FHandle);
     FHandle = NoSocket;
     FConnected = false;
@@ -200,6 +203,17 @@ bool TMySocket::WaitForData(int Timeout, bool WaitFullTime)
         // A wait reports what it has seen; a failure (out of memory) only ends it.
     }
     return result;
+}
+
+bool TMySocket::WaitUntilSent(int Timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(Timeout);
+    while (!FSendQueue.IsEmpty()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
 }
 
 void TMySocket::StartReceiveThread()

@@ -89,6 +89,7 @@ public:
     TMySender* Sender() const { return FSender.get(); }
 
     void Open();
+    // Stops both threads and drops the datagrams still waiting for the send thread.
     void Close();
     void Bind();
     void Connect(bool BindFirst);
@@ -100,6 +101,9 @@ public:
     // Polls for datagrams (see the implementation for the exact loop); Timeout in ms, negative
     // for no limit. True when a datagram was stored into or found in ReceiveQueue. Never raises.
     bool WaitForData(int Timeout, bool WaitFullTime);
+    // Polls every 1 ms until the send thread has taken every queued datagram (a datagram it
+    // has taken leaves before Close returns); Timeout in ms. True when the queue is empty.
+    bool WaitUntilSent(int Timeout);
 
     void StartReceiveThread();
     void StopReceiveThread();

@@ -4,11 +4,20 @@
 
 namespace qubra {
 
-TMyPacketQuee::~TMyPacketQuee()
+TMyPacketQuee::~TMyPacketQuee() { Clear(); }
+
+void TMyPacketQuee::Clear()
 {
+    std::unique_ptr<TMyQueeItem> chain;
+    {
+        std::lock_guard guard(Lock);
+        chain = std::move(Head);
+        Tail = nullptr;
+        FCount = 0;
+    }
     // Unlink node by node: a long chain of owning links would otherwise be freed recursively.
-    while (Head)
-        Head = std::move(Head->Next);
+    while (chain)
+        chain = std::move(chain->Next);
 }
 
 std::int32_t TMyPacketQuee::Push(const TMyPacket& Packet)

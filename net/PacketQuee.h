@@ -28,6 +28,8 @@ public:
     std::int32_t Push(const TMyPacket& Packet);
     // Moves the oldest packet into Packet; false (Packet untouched) when empty.
     bool Pop(TMyPacket& Packet);
+    // Drops every packet.
+    void Clear();
     bool IsEmpty() const;
     std::int32_t Count() const;
 

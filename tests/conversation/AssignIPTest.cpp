@@ -1,11 +1,13 @@
 #include "ConversationTestSupport.h"
 
+#include <cerrno>
 #include <cstring>
 #include <stdexcept>
 
 #include "model/Conversions.h"
 #include "net/ARPManager.h"
 #include "net/ARPMemoryBackend.h"
+#include "tests/net/ARPTestSupport.h"
 
 namespace qubra::test {
 namespace {
@@ -272,6 +274,46 @@ TEST_F(AssignIPTest, EntryThatCannotBeCreatedEndsTheAssignment)
     EXPECT_THROW(Sender->AssignIP(kDeviceMAC, kForeignDeviceIP, 0, "0.0.0.0"), EARPException);
     EXPECT_TRUE(device.PayloadsWithCode(0xFD).empty());
     EXPECT_TRUE(TableUnchanged());
+}
+
+TEST_F(AssignIPTest, NoTemporaryEntryForTheWorkstationsOwnAddressOrOnALinkWithoutARP)
+{
+    TSimDevice& device = AddDevice(kForeignDeviceIP);
+    Start(100);
+    const auto refused = [&](const std::string& NewIP) {
+        View.Answers = {TMessageAnswer::Yes};   // found but unreachable: go on
+        return test::ARPMessageOf([&] { Sender->AssignIP(kDeviceMAC, NewIP, 0, "0.0.0.0"); });
+    };
+
+    EXPECT_EQ(refused("127.0.0.1"), "CreateARPEntry:\r\n" + SystemText(EADDRINUSE, "00000062"));
+    Arp.NoARPInterfaces = {1};
+    EXPECT_EQ(refused("127.0.0.60"), "CreateARPEntry:\r\n" + SystemText(EOPNOTSUPP, "0000005F"));
+    EXPECT_TRUE(device.PayloadsWithCode(0xFD).empty()) << "nothing sent without the entry";
+    EXPECT_TRUE(TableUnchanged());
+
+    // Nothing was left behind that would stand in the way of the next assignment.
+    Arp.NoARPInterfaces.clear();
+    View.Answers = {TMessageAnswer::Yes, TMessageAnswer::Yes};
+    EXPECT_TRUE(Sender->AssignIP(kDeviceMAC, kForeignDeviceIP, 0, "0.0.0.0"));
+    EXPECT_TRUE(TableUnchanged());
+}
+
+TEST_F(AssignIPTest, TemporaryEntryThatOutlivesItsRemovalIsReported)
+{
+    AddDevice(kForeignDeviceIP);
+    Start(700);
+    View.Answers = {TMessageAnswer::Yes, TMessageAnswer::Yes};
+    // The host files the entry under another address than asked (as Linux does on loopback
+    // and point-to-point links), so removing it by its address finds nothing.
+    View.OnPump = [this] {
+        for (MIB_IPNETROW& row : Arp.Neighbours)
+            if (row.dwType == MIB_IPNET_TYPE_STATIC)
+                row.dwAddr = 0;
+    };
+    EXPECT_EQ(test::ARPMessageOf([&] { Sender->AssignIP(kDeviceMAC, kForeignDeviceIP, 0, "0.0.0.0"); }),
+              "DeleteARPEntry:\r\nThe temporary entry for 00-20-4a-00-00-01 is still in the ARP "
+              "table (0.0.0.0 on interface 1).");
+    EXPECT_EQ(Sender->AnswerTimeout, 700);
 }
 
 } // namespace

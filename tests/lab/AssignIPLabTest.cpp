@@ -4,9 +4,11 @@
 #include "tests/lab/DeviceLab.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <thread>
 
 #include "model/Conversions.h"
+#include "tests/net/ARPTestSupport.h"
 
 namespace qubra::lab {
 namespace {
@@ -199,6 +201,43 @@ TEST_F(AssignIPLab, AddressOutsideTheWorkstationsSubnetsIsAskedAboutAndNoSendsNo
     EXPECT_TRUE(Sender->DeviceAnswered);
     EXPECT_TRUE(Device(0).Received().empty());
     EXPECT_EQ(NeighbourTable(), before);
+}
+
+TEST_F(AssignIPLab, WorkstationsOwnAddressGetsNoTemporaryEntryAndLeavesNothingInTheWay)
+{
+    Start({{kDeviceMAC, "192.168.77.8", {.RestartMs = 300, .SilentToARP = true}}});
+    Sender->AnswerTimeout = kAnswerTimeout;
+    View.Answers = {TMessageAnswer::Yes};
+
+    EXPECT_EQ(test::ARPMessageOf([&] { Sender->AssignIP(kDeviceMAC, kStationIP, kMask, kGateway); }),
+              "CreateARPEntry:\r\n" + test::SystemText(EADDRINUSE, "00000062"));
+    ASSERT_EQ(View.Questions.size(), 1u);
+    ExpectQuestion(0, kUnreachableText, TMessageIcon::Warning, TMessageAnswer::Yes);
+    EXPECT_TRUE(Device(0).ReceivedWithCode(0xFD).empty());
+    EXPECT_EQ(NeighboursEverywhere().find(kDeviceEntry), std::string::npos) << NeighboursEverywhere();
+    EXPECT_EQ(Sender->AnswerTimeout, kAnswerTimeout);
+
+    View.Questions.clear();
+    View.Answers = {TMessageAnswer::Yes};
+    EXPECT_TRUE(Sender->AssignIP(kDeviceMAC, "10.88.0.63", kMask, kGateway));
+    EXPECT_EQ(SimIPToText(Device(0).IP()), "10.88.0.63");
+    EXPECT_EQ(NeighboursEverywhere().find(kDeviceEntry), std::string::npos) << NeighboursEverywhere();
+}
+
+TEST_F(AssignIPLab, EntryThatAnEarlierRunLeftOnLoopbackIsClearedByTheNextAssignment)
+{
+    Start({{kDeviceMAC, "192.168.77.9", {.RestartMs = 300, .SilentToARP = true}}});
+    // The kernel files it under 0.0.0.0, as it did the entries once made for an own address.
+    AddStaticNeighbour(kStationIP, kDeviceMAC, "lo");
+    ASSERT_NE(NeighboursEverywhere().find(std::string("0.0.0.0 dev lo lladdr ") + kDeviceEntry),
+              std::string::npos)
+        << NeighboursEverywhere();
+    Sender->AnswerTimeout = kAnswerTimeout;
+    View.Answers = {TMessageAnswer::Yes};
+
+    EXPECT_TRUE(Sender->AssignIP(kDeviceMAC, "10.88.0.64", kMask, kGateway));
+    EXPECT_EQ(SimIPToText(Device(0).IP()), "10.88.0.64");
+    EXPECT_EQ(NeighboursEverywhere().find(kDeviceEntry), std::string::npos) << NeighboursEverywhere();
 }
 
 } // namespace

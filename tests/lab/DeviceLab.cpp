@@ -96,10 +96,16 @@ std::vector<std::string> DeviceLab::NeighbourTable() const
     return rows;
 }
 
-void DeviceLab::AddStaticNeighbour(const std::string& IP, std::string MAC) const
+std::string DeviceLab::NeighboursEverywhere() const
+{
+    return Station->ExecOrThrow("ip -4 neigh show");
+}
+
+void DeviceLab::AddStaticNeighbour(const std::string& IP, std::string MAC,
+                                   const std::string& Device) const
 {
     std::replace(MAC.begin(), MAC.end(), '-', ':');
-    Station->ExecOrThrow("ip neigh replace " + IP + " lladdr " + MAC + " dev " + kInterface +
+    Station->ExecOrThrow("ip neigh replace " + IP + " lladdr " + MAC + " dev " + Device +
                          " nud permanent");
 }
 

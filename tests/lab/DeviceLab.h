@@ -79,8 +79,11 @@ protected:
     // The workstation's neighbour table as sorted lines "address lladdr MAC [PERMANENT]":
     // without the states that the kernel changes by itself as time passes.
     std::vector<std::string> NeighbourTable() const;
+    // "ip -4 neigh show" in the workstation: every interface, lo included.
+    std::string NeighboursEverywhere() const;
     // Puts a permanent entry into the workstation's table.
-    void AddStaticNeighbour(const std::string& IP, std::string MAC) const;
+    void AddStaticNeighbour(const std::string& IP, std::string MAC,
+                            const std::string& Device = kInterface) const;
 
     TRecordingView View;
     std::unique_ptr<TDataManager> Manager;

@@ -213,6 +213,42 @@ TEST_F(ARPLab, LocalAddressesAreTheNamespacesSubnets)
     EXPECT_TRUE(found);
 }
 
+TEST_F(ARPLab, NoEntryForTheHostsOwnAddressesNorOnLinksWithoutARP)
+{
+    const std::string own = "CreateARPEntry:\r\n" + test::SystemText(EADDRINUSE, "00000062");
+    const std::string noARP = "CreateARPEntry:\r\n" + test::SystemText(EOPNOTSUPP, "0000005F");
+    const int lan = static_cast<int>(Lan);
+    const int loopback = static_cast<int>(if_nametoindex("lo"));
+    // The route to its own address leads to lo, where the kernel would file the entry under
+    // 0.0.0.0, out of reach of a removal by address.
+    EXPECT_EQ(Message([&] { Manager.AddARPEntry(StrToIP("10.81.0.1"), kMAC); }), own);
+    EXPECT_EQ(Message([&] { Manager.AddARPEntry(StrToIP("10.81.0.1"), kMAC, 4, lan); }), own);
+    EXPECT_EQ(Message([&] { Manager.AddARPEntry(StrToIP("127.0.0.5"), kMAC); }), own);
+    EXPECT_EQ(Message([&] { Manager.AddARPEntry(StrToIP("10.81.0.255"), kMAC, 4, lan); }),
+              "CreateARPEntry:\r\n" + test::SystemText(EINVAL, "00000016"))
+        << "the subnet's broadcast";
+    EXPECT_EQ(Message([&] { Manager.AddARPEntry(StrToIP("10.81.0.50"), kMAC, 4, loopback); }), noARP);
+
+    // A point-to-point link, even with ARP switched on, and a LAN with ARP switched off.
+    Station->ExecOrThrow("ip tuntap add dev tun0 mode tun && ip link set tun0 arp on up && "
+                         "ip addr add 10.82.0.1/24 dev tun0");
+    EXPECT_EQ(Message([&] { Manager.AddARPEntry(StrToIP("10.82.0.7"), kMAC); }), noARP);
+    Station->ExecOrThrow("ip link set lan0 arp off");
+    EXPECT_EQ(Message([&] { Manager.AddARPEntry(StrToIP("10.81.0.50"), kMAC); }), noARP);
+    Station->ExecOrThrow("ip link set lan0 arp on");
+    EXPECT_EQ(Station->ExecOrThrow("ip neigh show").find("02:20:4a:12:ab:cd"), std::string::npos)
+        << Station->ExecOrThrow("ip neigh show");
+
+    // An entry the kernel filed under 0.0.0.0 before is a row like any other: it can go.
+    Station->ExecOrThrow("ip neigh add 10.81.0.1 lladdr 02:20:4a:12:ab:cd dev lo nud permanent");
+    Manager.GetARPTable();
+    ASSERT_GE(Manager.IndexOfARPEntry(0, kMAC, MIB_IPNET_TYPE_STATIC), 0) << Station->ExecOrThrow("ip neigh show");
+    EXPECT_TRUE(Manager.DeleteARPEntriesByMAC(kMAC));
+    EXPECT_EQ(Station->ExecOrThrow("ip neigh show").find("02:20:4a:12:ab:cd"), std::string::npos)
+        << Station->ExecOrThrow("ip neigh show");
+    EXPECT_TRUE(Manager.AddARPEntry(StrToIP("10.81.0.50"), kMAC)) << "a station on the LAN still gets one";
+}
+
 TEST_F(ARPLab, BadInputGivesClearErrorsNeverACrash)
 {
     const std::string invalid = test::SystemText(EINVAL, "00000016");

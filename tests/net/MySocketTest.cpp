@@ -267,6 +267,64 @@ TEST(MySocketLifecycle, EventsFlagsAndThreadSwitches)
     }
 }
 
+TEST(MySocketLifecycle, CloseDropsDatagramsStillQueuedSoTheNextPeerGetsNoneOfThem)
+{
+    TLoopbackPeer first, second;
+    TMySocket socket;
+    socket.SetSendThread(true);
+    socket.SetRemoteIP("127.0.0.1");
+    socket.SetRemotePort(first.Port());
+    socket.Connect(false);
+    // The thread sends about one datagram per millisecond: most of these wait in the queue.
+    for (int i = 0; i < 100; ++i) {
+        socket.Send({0xA0});
+        socket.SendTo({0xA1}, "127.0.0.1", first.Port());
+    }
+    ASSERT_GT(socket.SendQueue().Count(), 0) << "nothing was left queued to drop";
+    socket.Close();
+    EXPECT_TRUE(socket.SendQueue().IsEmpty());
+
+    int reachedFirst = 0;
+    while (first.Receive(50))
+        ++reachedFirst;
+    EXPECT_LT(reachedFirst, 200);
+
+    socket.SetRemotePort(second.Port());
+    socket.Connect(false);
+    socket.Send({0xB0});
+    const auto got = second.Receive();
+    ASSERT_TRUE(got);
+    EXPECT_EQ(got->Data, TBytes{0xB0}) << "a datagram queued for the first peer went to the second";
+    EXPECT_FALSE(second.Receive(100)) << "more than its own datagram reached the second peer";
+    EXPECT_FALSE(first.Receive(100)) << "a dropped datagram was sent after all";
+}
+
+TEST(MySocketLifecycle, WaitUntilSentLetsTheQueueLeaveBeforeCloseAndGivesUpWithoutAThread)
+{
+    TLoopbackPeer peer;
+    TMySocket socket;
+    socket.SetSendThread(true);
+    ConnectTo(socket, peer);
+    for (std::uint8_t i = 0; i < 50; ++i)
+        socket.Send({i});
+    EXPECT_TRUE(socket.WaitUntilSent(2000));
+    socket.Close();
+    for (std::uint8_t i = 0; i < 50; ++i) {
+        const auto got = peer.Receive(500);
+        ASSERT_TRUE(got) << "datagram " << int(i) << " was dropped";
+        EXPECT_EQ(got->Data, TBytes{i});
+    }
+
+    socket.Connect(true);
+    socket.SetSendThread(false);
+    socket.SendQueue().Push({{1}, "", 0}); // nobody takes it any more
+    const auto start = Clock::now();
+    EXPECT_FALSE(socket.WaitUntilSent(30));
+    EXPECT_GE(ElapsedMs(start), 30);
+    EXPECT_LT(ElapsedMs(start), 1000);
+    EXPECT_TRUE(TMySocket().WaitUntilSent(0)) << "nothing queued";
+}
+
 TEST(MySocketOptions, BroadcastAppliesAtOnceTypeAtNextOpen)
 {
     TLoopbackPeer peer(true);

@@ -79,6 +79,25 @@ TEST(PacketQuee, DestroysLongQueueWithoutDeepRecursion)
     queue.reset();
 }
 
+TEST(PacketQuee, ClearDropsALongQueueAndLeavesItUsable)
+{
+    TMyPacketQuee queue;
+    for (int i = 0; i < 500000; ++i)
+        queue.Push({{1}, "127.0.0.1", 1});
+    queue.Clear();
+    EXPECT_EQ(queue.Count(), 0);
+    EXPECT_TRUE(queue.IsEmpty());
+    TMyPacket packet;
+    EXPECT_FALSE(queue.Pop(packet));
+    EXPECT_EQ(queue.Push({{2}, "", 0}), 1);
+    EXPECT_EQ(queue.Push({{3}, "", 0}), 2);
+    ASSERT_TRUE(queue.Pop(packet));
+    EXPECT_EQ(packet.Data, TBytes{2});
+    ASSERT_TRUE(queue.Pop(packet));
+    EXPECT_EQ(packet.Data, TBytes{3});
+    EXPECT_FALSE(queue.Pop(packet));
+}
+
 TEST(SocketErrorText, TableTextUnknownCodeAndThreadsLastError)
 {
     EXPECT_EQ(SocketErrorText(10048), "The specified address is already in use. (#00002740)");
