@@ -10,6 +10,8 @@ packages=(
   libnl-3-dev libnl-route-3-dev
   iproute2
   nlohmann-json3-dev
+  qt6-base-dev qt6-svg-dev
+  xvfb xauth
 )
 
 missing=()

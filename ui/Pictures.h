@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+#include <QString>
+
+namespace qubra {
+
+// The window pictures, compiled in as SVG resources.
+enum class TPicture {
+    Logo,
+    FlagCzech,
+    FlagEnglish,
+    // The tall picture along the main window's left edge.
+    SidePicture,
+    // A globe with a network cable: the communication window's exchange look and the wizard.
+    Network,
+    ApplicationIcon,
+};
+
+// The six notice pictures in the order of the windows' image list `ImageList1`.
+enum class TNoticePicture { Information, Warning, Error, Question, Cross, Tick };
+
+QString PicturePath(TPicture Picture);
+QString PicturePath(TNoticePicture Picture);
+// The picture drawn at Size device-independent pixels, sharp on the screen's pixel ratio;
+// a null pixmap when the file is missing or no picture.
+QPixmap RenderPicture(const QString& Path, QSize Size);
+QPixmap RenderPicture(TPicture Picture, QSize Size);
+QPixmap RenderPicture(TNoticePicture Picture, QSize Size = QSize(32, 32));
+QIcon ApplicationIcon();
+
+} // namespace qubra
