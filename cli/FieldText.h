@@ -11,11 +11,6 @@ namespace qubra {
 
 using TJson = nlohmann::ordered_json;
 
-// Text fields hold Windows-1250 bytes; the console speaks UTF-8. A character that has no form
-// on the other side: for the console a replacement character, towards the device Exception.
-std::string Cp1250ToUtf8(const std::string& Text);
-std::string Utf8ToCp1250(const std::string& Text);
-
 // One field of a setup record, named "RECORD.FIELD".
 struct TFieldEntry {
     std::string Key;

@@ -15,11 +15,6 @@ constexpr const char* kAddressField = "unit_ip";
 
 } // namespace
 
-bool IsZeroMAC(const TMACAddress& MAC)
-{
-    return std::all_of(MAC.begin(), MAC.end(), [](std::uint8_t byte) { return byte == 0; });
-}
-
 TDeviceController::TWindow::~TWindow()
 {
     if (Sender)

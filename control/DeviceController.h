@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -8,13 +7,10 @@
 
 #include "conversation/DataSender.h"
 #include "i18n/Messages.h"
+#include "model/Conversions.h"
 #include "model/DataManager.h"
 
 namespace qubra {
-
-using TMACAddress = std::array<std::uint8_t, 6>;
-
-bool IsZeroMAC(const TMACAddress& MAC);
 
 // Where the communication windows find the devices and how long they wait for answers.
 struct TLinkSettings {
