@@ -27,6 +27,14 @@ struct TWriteCount {
     int Confirmed = 0;
 };
 
+// The network settings a device reports.
+struct TNetworkSettings {
+    std::string IP;
+    // In network order; 255.255.255.255 stands for the standard mask of the address.
+    std::uint32_t Mask = 0;
+    std::string Gateway;
+};
+
 // The outcome of an address assignment.
 struct TAssignResult {
     bool Assigned = false;
@@ -75,6 +83,9 @@ public:
     // its MAC and reads it back. True when every record was confirmed and the device read back.
     bool WriteToDevice();
 
+    // Finds the device by its MAC and reads its network settings, as the address wizard does
+    // before it offers them for change; false when it is not found or does not answer.
+    bool ReadNetworkSettings(const TMACAddress& MAC, TNetworkSettings& Settings);
     // Gives the device MAC the new address, directly or through a temporary ARP entry.
     TAssignResult AssignAddress(const TMACAddress& MAC, const std::string& NewIP,
                                 std::uint32_t Mask, const std::string& Gateway);
@@ -93,6 +104,8 @@ private:
     };
 
     TWindow OpenWindow() const;
+    // Forgets what was read from the last device, so none of it reaches the next one.
+    void ForgetDevice(std::uint32_t IP, const TMACAddress& MAC);
     bool FindAndMaybeRead(std::uint32_t IP, TfDataSender* Window, const TMACAddress& MAC, bool Read);
     bool LocateDevice(TfDataSender& Sender);
     void ReportFailedRead(TfDataSender& Sender);
