@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <set>
 
-#include "model/Conversions.h"
+#include "cli/InputValues.h"
+#include "model/TextValues.h"
 #include "net/ARPManager.h"
 
 namespace qubra {
@@ -49,45 +49,68 @@ constexpr std::array kCommands{
     TCommandRule{"export", 1, 1},   TCommandRule{"import", 1, SIZE_MAX},
 };
 
+// A value's own reader, its message prefixed with the option.
+template <typename TReader>
+auto OptionValue(const std::string& Option, const std::string& Text, TReader Read)
+{
+    try {
+        return Read(Text);
+    } catch (const Exception& error) {
+        throw EUsage(Option + ": " + error.what());
+    }
+}
+
 template <typename TNumber>
 TNumber NumberOption(const std::string& Option, const std::string& Text, TNumber Min, TNumber Max)
 {
-    TNumber value{};
-    const auto [end, error] = std::from_chars(Text.data(), Text.data() + Text.size(), value);
-    if (error != std::errc() || end != Text.data() + Text.size() || value < Min || value > Max)
+    const std::optional<std::int64_t> value = TryStrToInt64(Text);
+    if (!value || *value < Min || *value > Max)
         throw EUsage(Option + ": '" + Text + "' is not a number from " + std::to_string(Min) +
                      " to " + std::to_string(Max));
-    return value;
+    return static_cast<TNumber>(*value);
+}
+
+std::uint32_t AddressValue(const std::string& Option, const std::string& Text)
+{
+    return OptionValue(Option, Text, ReadAddress);
 }
 
 std::string AddressOption(const std::string& Option, const std::string& Text)
 {
-    if (!TARPManager::IsIPText(Text))
-        throw EUsage(Option + ": '" + Text + "' is not an IPv4 address");
-    return Text;
+    return IPToStr(AddressValue(Option, Text));
 }
 
 // A netmask is a run of ones followed by zeros; the device keeps the number of zeros, and 0
 // of them would mean the standard mask of the address.
 std::string MaskOption(const std::string& Option, const std::string& Text)
 {
-    const std::uint32_t mask = StrToIP(AddressOption(Option, Text));
+    const std::uint32_t mask = AddressValue(Option, Text);
     const int hostBits = TARPManager::MaskToHostBits(mask);
     if (hostBits == 0 || TARPManager::HostBitsToMask(hostBits) != mask)
         throw EUsage(Option + ": '" + Text + "' is not a netmask the device can take");
-    return Text;
+    return IPToStr(mask);
 }
 
-void CheckMAC(const std::string& Text)
+// A device's address, given to find it or to assign it: "no address" and the broadcast
+// address are refused, as the address wizard refuses them.
+TTarget AddressTarget(const std::string& Text)
 {
-    std::uint8_t mac[6];
-    bool six = false;
-    try {
-        six = StrToMAC(Text, mac);
-    } catch (const EConvertError&) {
-    }
-    if (!six)
-        throw EUsage("--mac: '" + Text + "' is not a MAC address (six hexadecimal pairs)");
+    TTarget target;
+    target.IP = AddressValue("--ip", Text);
+    target.Text = IPToStr(target.IP);
+    if (target.IP == 0 || target.IP == 0xFFFFFFFFu)
+        throw EUsage("--ip: " + target.Text + " is no device's address");
+    return target;
+}
+
+TTarget MACTarget(const std::string& Text)
+{
+    const TMACAddress mac = OptionValue("--mac", Text, ReadMAC);
+    TTarget target{true, MACToStr(mac), 0, mac};
+    const bool broadcast = std::all_of(mac.begin(), mac.end(), [](auto b) { return b == 0xFF; });
+    if (IsZeroMAC(mac) || broadcast)
+        throw EUsage("--mac: " + target.Text + " is no device's MAC address");
+    return target;
 }
 
 void CheckCommand(const TArguments& A)
@@ -151,11 +174,9 @@ TArguments ParseArguments(const std::vector<std::string>& Words)
             if (a.Answers != TAnswerPolicy::Ask && a.Answers != policy)
                 throw EUsage("--yes and --no exclude each other");
             a.Answers = policy;
-        } else if (word == "--ip") a.Targets.push_back({false, AddressOption(word, value())});
-        else if (word == "--mac") {
-            a.Targets.push_back({true, value()});
-            CheckMAC(a.Targets.back().Text);
-        } else if (word == "--set") {
+        } else if (word == "--ip") a.Targets.push_back(AddressTarget(value()));
+        else if (word == "--mac") a.Targets.push_back(MACTarget(value()));
+        else if (word == "--set") {
             const std::string& setting = value();
             if (setting.find('=') == std::string::npos)
                 throw EUsage("--set: '" + setting + "' is not RECORD.FIELD=VALUE");

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "conversation/DataSender.h"
+#include "model/Conversions.h"
 #include "model/Exception.h"
 
 namespace qubra {
@@ -17,17 +18,20 @@ public:
 
 enum class TAnswerPolicy { Ask, Yes, No };
 
-// A device named on the command line: by address or by MAC, as the user wrote it.
+// A device named on the command line: by address or by MAC. Text is the form the tool itself
+// writes (IPToStr or MACToStr), whatever form the user typed.
 struct TTarget {
     bool ByMAC = false;
     std::string Text;
+    std::uint32_t IP = 0;
+    TMACAddress MAC{};
 };
 
 struct TArguments {
     std::string Command;
     std::vector<TTarget> Targets;  // in the order given
     std::vector<std::string> Settings;  // "RECORD.FIELD=VALUE", in the order given
-    std::string Mask;
+    std::string Mask;     // addresses as IPToStr writes them; empty: not given
     std::string Gateway;
     std::string OutFile;
     std::string InFile;

@@ -17,21 +17,6 @@ namespace {
 
 constexpr const char* kDefaultMappingFile = "QUBRA.dmi";
 
-struct TDeviceId {
-    std::uint32_t IP = 0;
-    TMACAddress MAC{};
-};
-
-TDeviceId IdOf(const TTarget& Target)
-{
-    TDeviceId id;
-    if (Target.ByMAC)
-        StrToMAC(Target.Text, id.MAC.data());
-    else
-        id.IP = StrToIP(Target.Text);
-    return id;
-}
-
 const TTarget& TargetOf(const TArguments& Args, bool ByMAC)
 {
     for (const TTarget& target : Args.Targets)
@@ -44,6 +29,18 @@ const TTarget& TargetOf(const TArguments& Args, bool ByMAC)
 TDataSenderViewFactory ConsoleViews(TConsole& Console)
 {
     return [&Console] { return std::make_unique<TConsoleView>(Console); };
+}
+
+// A file that cannot be made is refused before any device is read.
+void CheckOutFile(const std::string& FileName)
+{
+    const std::filesystem::path path(FileName);
+    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
+    std::error_code error;
+    if (!std::filesystem::is_directory(folder, error))
+        throw EUsage(FileName + ": the folder " + folder.string() + " does not exist");
+    if (std::filesystem::is_directory(path, error))
+        throw EUsage(FileName + ": is a folder");
 }
 
 // Errors in what the user gave: reported with the usage hint, ending the run with 2.
@@ -85,7 +82,8 @@ int TCommandLine::Run(const std::vector<std::string>& Words)
         ThrowIfInterrupted();
         return status;
     } catch (const EUsage& error) {
-        FErr << "qubra-cli: " << error.what() << "\nTry 'qubra-cli --help'.\n";
+        // The message may quote what was typed, line breaks and all.
+        FErr << "qubra-cli: " << EscapeControls(error.what()) << "\nTry 'qubra-cli --help'.\n";
         return 2;
     } catch (const EOperationCancelled&) {
         FErr << "qubra-cli: interrupted, stopped after cleaning up\n";
@@ -167,7 +165,7 @@ int TCommandLine::Execute()
 
 void TCommandLine::Print(const TJson& Json)
 {
-    FOut << Json.dump(2) << "\n";
+    FOut << JsonText(Json);
 }
 
 int TCommandLine::Scan()
@@ -199,8 +197,7 @@ int TCommandLine::Scan()
 int TCommandLine::Find()
 {
     const TTarget& target = FArgs.Targets.front();
-    const TDeviceId id = IdOf(target);
-    if (!FController->FindDevice(id.IP, id.MAC))
+    if (!FController->FindDevice(target.IP, target.MAC))
         return 1;
     PrintDevice(!target.ByMAC, target.ByMAC);
     return 0;
@@ -208,7 +205,7 @@ int TCommandLine::Find()
 
 void TCommandLine::PrintDevice(bool ShowMAC, bool ShowIP)
 {
-    const std::string mac = MACToStr(FController->DeviceMAC.data());
+    const std::string mac = MACToStr(FController->DeviceMAC);
     const std::string ip = IPToStr(FController->DeviceIP);
     if (FArgs.Json)
         Print({{"mac", mac}, {"ip", ip}});
@@ -218,8 +215,7 @@ void TCommandLine::PrintDevice(bool ShowMAC, bool ShowIP)
 
 bool TCommandLine::FindAndRead(const TTarget& Target)
 {
-    const TDeviceId id = IdOf(Target);
-    return FController->FindAndReadDevice(id.IP, nullptr, id.MAC);
+    return FController->FindAndReadDevice(Target.IP, nullptr, Target.MAC);
 }
 
 int TCommandLine::Read()
@@ -235,29 +231,54 @@ int TCommandLine::Read()
 
 int TCommandLine::Export()
 {
+    if (!FArgs.OutFile.empty())
+        CheckOutFile(FArgs.OutFile);
     if (!FindAndRead(FArgs.Targets.front()))
         return 1;
-    const TJson document = SetupDocument(*FManager, MACToStr(FController->DeviceMAC.data()),
-                                          IPToStr(FController->DeviceIP));
+    const TJson document =
+        SetupDocument(*FManager, MACToStr(FController->DeviceMAC), IPToStr(FController->DeviceIP));
     if (FArgs.OutFile.empty()) {
         Print(document);
         return 0;
     }
     std::ofstream file(FArgs.OutFile, std::ios::binary | std::ios::trunc);
-    file << document.dump(2) << "\n";
+    file << JsonText(document);
     if (!file.flush())
         throw EUsage(FArgs.OutFile + ": cannot be written");
     return 0;
 }
 
+// What is not given keeps the device's own setting, as the address wizard offers the device's
+// settings for change; without them the standard mask of the address and no gateway.
+TNetworkSettings TCommandLine::NewNetworkSettings(const TMACAddress& MAC)
+{
+    TNetworkSettings settings{TargetOf(FArgs, false).Text, 0, "0.0.0.0"};
+    if (FArgs.Mask.empty() || FArgs.Gateway.empty()) {
+        TNetworkSettings own;
+        const bool read = FController->ReadNetworkSettings(MAC, own);
+        ThrowIfInterrupted();
+        if (read) {
+            settings.Mask = own.Mask;
+            settings.Gateway = own.Gateway;
+        } else {
+            FConsole.Line("qubra-cli: the device's network settings could not be read; what "
+                          "--mask and --gateway do not give becomes the standard mask and 0.0.0.0");
+        }
+    }
+    if (!FArgs.Mask.empty())
+        settings.Mask = *ParseIPText(FArgs.Mask);
+    if (!FArgs.Gateway.empty())
+        settings.Gateway = FArgs.Gateway;
+    return settings;
+}
+
 int TCommandLine::AssignIP()
 {
-    const TDeviceId id = IdOf(TargetOf(FArgs, true));
-    const std::string newIP = TargetOf(FArgs, false).Text;
-    const std::uint32_t mask = FArgs.Mask.empty() ? 0 : StrToIP(FArgs.Mask);
-    const std::string gateway = FArgs.Gateway.empty() ? "0.0.0.0" : FArgs.Gateway;
+    const TMACAddress& mac = TargetOf(FArgs, true).MAC;
+    const TNetworkSettings settings = NewNetworkSettings(mac);
+    const std::string& newIP = settings.IP;
 
-    const TAssignResult result = FController->AssignAddress(id.MAC, newIP, mask, gateway);
+    const TAssignResult result = FController->AssignAddress(mac, newIP, settings.Mask, settings.Gateway);
     ThrowIfInterrupted();
     if (result.Outcome != TAssignOutcome::Assigned) {
         // An error was reported as it happened.
@@ -266,7 +287,7 @@ int TCommandLine::AssignIP()
         return 1;
     }
     FConsole.Line(GetText(msgIPAdresaBylaN) + newIP + ".");
-    if (!FController->ReadAssignedDevice(id.MAC, msgZarizeniNebylo0FullStop))
+    if (!FController->ReadAssignedDevice(mac, msgZarizeniNebylo0FullStop))
         return 1;
     PrintDevice(true, true);
     return 0;
@@ -297,7 +318,7 @@ int TCommandLine::WriteEach(const std::function<void(TDataManager&)>& Edit)
 void TCommandLine::ReportDevice(const TTarget& Target, bool Ok, TJson& Results)
 {
     const TDeviceController& device = *FController;
-    const std::string mac = IsZeroMAC(device.DeviceMAC) ? "" : MACToStr(device.DeviceMAC.data());
+    const std::string mac = IsZeroMAC(device.DeviceMAC) ? "" : MACToStr(device.DeviceMAC);
     const std::string ip = device.DeviceIP == 0 ? "" : IPToStr(device.DeviceIP);
     if (FArgs.Json) {
         TJson entry{{"target", Target.Text}, {"mac", mac}, {"ip", ip}, {"ok", Ok}};

@@ -33,6 +33,7 @@ private:
     int Find();
     int Read();
     int AssignIP();
+    TNetworkSettings NewNetworkSettings(const TMACAddress& MAC);
     int Export();
     // Finds and reads each device in turn, lets Edit change its record, then writes it with
     // the warnings, waits for it and reads it back; reports each device.

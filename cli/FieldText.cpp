@@ -1,9 +1,12 @@
 #include "cli/FieldText.h"
 
-#include <charconv>
+#include <cstdio>
 
+#include "cli/InputValues.h"
+#include "model/Charset.h"
+#include "model/Conversions.h"
 #include "model/DataPacket.h"
-#include "model/DeviceText.h"
+#include "model/TextValues.h"
 
 namespace qubra {
 
@@ -25,26 +28,80 @@ const TDEnumItem* FindEntry(const TDataItem& Item, TMatch Match)
     return nullptr;
 }
 
-// The model keeps what fits the field's bits or bytes and drops the rest without a word; a
-// number or text that did not arrive whole is refused. Entry names are the field's own values.
-void CheckStoredWhole(const TDataItem& Item, const std::string& Name, const std::string& Text,
-                      const std::string& Stored)
+Exception DoesNotFit(const std::string& Text, const std::string& Name)
 {
-    const TItemValue value = Item.GetValue();
-    bool whole = true;
-    if (Item.ItemType() == itString) {
-        whole = value.Text() == Stored;
-    } else if (IsNumberType(Item.ItemType()) &&
-               !FindEntry(Item, [&](const TDEnumItem& entry) { return entry.Name == Text; })) {
-        std::int64_t number = 0;
-        const auto [end, error] = std::from_chars(Text.data(), Text.data() + Text.size(), number);
-        whole = error != std::errc() || end != Text.data() + Text.size() || value.Integer() == number;
+    return Exception("'" + Text + "' does not fit " + Name);
+}
+
+// An entry's name, else a decimal number within the field's limits (an entry's number may lie
+// beyond them); an enumeration takes nothing but its entries.
+TItemValue NumberValue(const TDataItem& Item, const std::string& Name, const std::string& Text)
+{
+    if (const TDEnumItem* entry = FindEntry(Item, [&](const TDEnumItem& e) { return e.Name == Text; }))
+        return std::int64_t{entry->Value};
+    const std::int64_t number = StrToInt64(Text);
+    const bool isEntry = FindEntry(Item, [&](const TDEnumItem& e) { return e.Value == number; });
+    if (!isEntry && (number < Item.MinValue() || number > Item.MaxValue()))
+        throw DoesNotFit(Text, Name);
+    if (!isEntry && Item.ItemType() == itEnum && Item.EnumItemCount() > 0)
+        throw Exception("'" + Text + "' is none of the values of " + Name);
+    return number;
+}
+
+// The value in the form the field reads back when it holds it whole.
+TItemValue SettingValue(const TDataItem& Item, const std::string& Name, const std::string& Text)
+{
+    if (Item.ReadOnly())
+        throw Exception(Name + " is read-only");
+    switch (Item.ItemType()) {
+    case itEnum:
+    case itSigned:
+    case itUnsigned: return NumberValue(Item, Name, Text);
+    case itBool: return ReadBoolean(Text);
+    case itIP: return IPToStr(ReadAddress(Text));
+    case itMAC: return MACToStr(ReadMAC(Text));
+    case itHexa: {
+        TBytes bytes = ReadHex(Text);
+        if (bytes.size() > static_cast<std::size_t>(Item.ByteSize()))
+            throw DoesNotFit(Text, Name);
+        bytes.resize(Item.ByteSize());
+        return BytesToHex(bytes);
     }
-    if (!whole)
-        throw Exception("'" + Text + "' does not fit " + Name);
+    case itString: return Utf8ToCp1250(Text);
+    case itUnknown: break;
+    }
+    throw Exception(Name + " holds no value that can be set");
 }
 
 } // namespace
+
+std::string EscapeControls(const std::string& Text)
+{
+    std::string escaped;
+    for (const char c : Text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\\')
+            escaped += "\\\\";
+        else if (c == '\n')
+            escaped += "\\n";
+        else if (c == '\r')
+            escaped += "\\r";
+        else if (c == '\t')
+            escaped += "\\t";
+        else if (byte < 0x20 || byte == 0x7F) {
+            char code[5];
+            std::snprintf(code, sizeof code, "\\x%02X", byte);
+            escaped += code;
+        } else
+            escaped += c;
+    }
+    return escaped;
+}
+
+std::string JsonText(const TJson& Json)
+{
+    return Json.dump(2, ' ', false, TJson::error_handler_t::replace) + "\n";
+}
 
 std::vector<TFieldEntry> SetupFields(const TDataManager& DataManager)
 {
@@ -97,19 +154,21 @@ void ApplySetting(TDataManager& DataManager, const std::string& Setting)
     TDataItem* item = DataManager.FindItem(name);
     if (!item)
         throw ItemNotFound(name);
-    const std::string stored = item->ItemType() == itString ? Utf8ToCp1250(text) : text;
-    if (item->ItemType() == itBool && (text == "true" || text == "false"))
-        item->SetValue(text == "true");
-    else
-        item->SetValue(stored);
-    CheckStoredWhole(*item, name, text, stored);
+    const TItemValue value = SettingValue(*item, name, text);
+    // The model keeps what fits the field's bits or bytes and drops the rest without a word.
+    const TBytes before = item->GetRaw();
+    item->SetValue(value);
+    if (item->GetValue() != value) {
+        item->SetRaw(before);
+        throw DoesNotFit(text, name);
+    }
 }
 
 std::string FieldsText(const TDataManager& DataManager)
 {
     std::string text;
     for (const TFieldEntry& field : SetupFields(DataManager))
-        text += field.Key + "=" + FieldText(*field.Item) + "\n";
+        text += EscapeControls(field.Key) + "=" + EscapeControls(FieldText(*field.Item)) + "\n";
     return text;
 }
 

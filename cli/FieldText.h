@@ -11,6 +11,13 @@ namespace qubra {
 
 using TJson = nlohmann::ordered_json;
 
+// Backslash and control characters written as C escapes (\\, \n, \r, \t, \xHH), so that a
+// text shows on one line and cannot pass for another field.
+std::string EscapeControls(const std::string& Text);
+// The JSON text with an indent of 2 and a closing line break. Never fails: bytes that are not
+// UTF-8 become replacement characters.
+std::string JsonText(const TJson& Json);
+
 // One field of a setup record, named "RECORD.FIELD".
 struct TFieldEntry {
     std::string Key;
@@ -22,15 +29,20 @@ std::vector<TFieldEntry> SetupFields(const TDataManager& DataManager);
 
 // The value as read shows it: numbers in decimal, followed by " [entry]" when an entry of the
 // field has that value; booleans true/false; addresses, MACs and hex as the model writes them;
-// texts in UTF-8.
+// texts in UTF-8 as they are.
 std::string FieldText(const TDataItem& Item);
 // The same value typed: numbers, booleans or strings.
 TJson FieldJson(const TDataItem& Item);
 
-// "RECORD.FIELD=VALUE" (or "FIELD=VALUE") set through the model; raises the model's error.
+// "RECORD.FIELD=VALUE" (or "FIELD=VALUE"). The value is read by the strict rule of the
+// field's kind and must reach the record whole; anything else raises, leaving the field as it
+// was: numbers in decimal (or an entry's name) within the field's limits, for an enumeration
+// one of its entries; booleans true/false/1/0; addresses as ParseIPText takes them; MACs as
+// ParseMACText; hex as pairs of digits; texts that Windows-1250 can write.
 void ApplySetting(TDataManager& DataManager, const std::string& Setting);
 
-// "RECORD.FIELD=VALUE" lines of every setup field, or one JSON object with the same keys.
+// "RECORD.FIELD=VALUE" lines of every setup field (keys and values through EscapeControls),
+// or one JSON object with the same keys and the exact values.
 std::string FieldsText(const TDataManager& DataManager);
 TJson FieldsJson(const TDataManager& DataManager);
 

@@ -16,11 +16,6 @@ constexpr const char* kAddressField = "unit_ip";
 
 } // namespace
 
-bool IsZeroMAC(const TMACAddress& MAC)
-{
-    return std::all_of(MAC.begin(), MAC.end(), [](std::uint8_t byte) { return byte == 0; });
-}
-
 TDeviceController::TWindow::~TWindow()
 {
     if (Sender)
@@ -105,12 +100,20 @@ bool TDeviceController::RestoreDefaults()
     });
 }
 
-bool TDeviceController::FindAndMaybeRead(std::uint32_t IP, TfDataSender* Window,
-                                         const TMACAddress& MAC, bool Read)
+void TDeviceController::ForgetDevice(std::uint32_t IP, const TMACAddress& MAC)
 {
     DeviceLoaded = false;
     DeviceMAC = MAC;
     DeviceIP = IP;
+    for (int i = 0; i < DataManager.PacketCount(); ++i)
+        if (TDataPacket* record = DataManager.GetPacket(i); record->PacketType() == ptSetup)
+            record->ResetData();
+}
+
+bool TDeviceController::FindAndMaybeRead(std::uint32_t IP, TfDataSender* Window,
+                                         const TMACAddress& MAC, bool Read)
+{
+    ForgetDevice(IP, MAC);
     if (IsZeroMAC(MAC) && IP == 0)
         return false;
 
@@ -151,7 +154,7 @@ bool TDeviceController::LocateDevice(TfDataSender& Sender)
             return false;
         }
     } else if (DeviceIP == 0) {
-        const std::string ip = Sender.SearchByMAC(MACToStr(DeviceMAC.data()), "", false);
+        const std::string ip = Sender.SearchByMAC(MACToStr(DeviceMAC), "", false);
         if (ip.empty()) {
             Sender.ShowNotice(GetText(msgZarizeniNebylo2), kOK, TMessageIcon::Error);
             return false;
@@ -193,7 +196,7 @@ TWriteCount TDeviceController::WriteRecords(TfDataSender* Window)
     }
     try {
         Window->CloseSocket();
-        const std::string ip = Window->SearchByMAC(MACToStr(DeviceMAC.data()), "", false);
+        const std::string ip = Window->SearchByMAC(MACToStr(DeviceMAC), "", false);
         if (ip.empty()) {
             Window->ShowNotice(GetText(msgZarizeniNebylo3), kOK, TMessageIcon::Warning);
             return count;
@@ -230,15 +233,14 @@ bool TDeviceController::ConfirmAddress()
         return false;
 
     TPhysAddr station{};
-    TMACAddress answered{};
     if (!arp.ResolveMAC(ip, station))
         return true;
-    std::copy_n(station.begin(), answered.size(), answered.begin());
+    const TMACAddress answered = MACOfAnswer(station);
     if (IsZeroMAC(answered) || answered == DeviceMAC)
         return true;
     return Ask(msgVarovani0,
                GetText(msgIPAdresa) + IPToStr(ip) + GetText(msgJizJePrirazen) +
-                   MACToStr(answered.data()) + GetText(msgAMohloByDoj) + "\r\n" +
+                   MACToStr(answered) + GetText(msgAMohloByDoj) + "\r\n" +
                    GetText(msgChcetePrestoPo),
                TMessageIcon::Question) == TMessageAnswer::Yes;
 }
@@ -277,7 +279,7 @@ bool TDeviceController::WriteAndReadBack()
 bool TDeviceController::WaitAndReadBack(TWindow& Window, const TMACAddress& MAC,
                                         const TMessage& NotFound)
 {
-    const std::string found = Window.Sender->WaitForDevice(MACToStr(MAC.data()));
+    const std::string found = Window.Sender->WaitForDevice(MACToStr(MAC));
     if (found.empty()) {
         Window.Sender->ShowNotice(GetText(NotFound), kOK, TMessageIcon::Warning);
         DeviceLoaded = false;
@@ -285,6 +287,31 @@ bool TDeviceController::WaitAndReadBack(TWindow& Window, const TMACAddress& MAC,
     }
     Window.Sender->Close();
     return FindAndMaybeRead(0, nullptr, MAC, true);
+}
+
+bool TDeviceController::ReadNetworkSettings(const TMACAddress& MAC, TNetworkSettings& Settings)
+{
+    return RunCommand(false, [&] { return ReadSettings(MAC, Settings); });
+}
+
+bool TDeviceController::ReadSettings(const TMACAddress& MAC, TNetworkSettings& Settings)
+{
+    TWindow window = OpenWindow();
+    try {
+        std::string ip = window.Sender->SearchByMAC(MACToStr(MAC), "", false);
+        if (ip.empty())
+            return false;
+        window.Sender->CloseSocket();
+        std::string gateway;
+        std::uint32_t mask = 0;
+        if (!window.Sender->ReadNetworkSettings(ip, gateway, mask))
+            return false;
+        Settings = {ip, mask, gateway};
+        return true;
+    } catch (const std::exception& error) {
+        window.Sender->ShowNotice(error.what(), kOK, TMessageIcon::Error);
+        return false;
+    }
 }
 
 TAssignResult TDeviceController::AssignAddress(const TMACAddress& MAC, const std::string& NewIP,
@@ -300,7 +327,7 @@ TAssignResult TDeviceController::Assign(const TMACAddress& MAC, const std::strin
     TWindow window = OpenWindow();
     TAssignResult result;
     try {
-        result.Outcome = window.Sender->AssignIP(MACToStr(MAC.data()), NewIP, Mask, Gateway)
+        result.Outcome = window.Sender->AssignIP(MACToStr(MAC), NewIP, Mask, Gateway)
                              ? TAssignOutcome::Assigned
                              : TAssignOutcome::NotAssigned;
     } catch (const std::exception& error) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -9,13 +8,10 @@
 #include "control/LinkSettings.h"
 #include "conversation/DataSender.h"
 #include "i18n/Messages.h"
+#include "model/Conversions.h"
 #include "model/DataManager.h"
 
 namespace qubra {
-
-using TMACAddress = std::array<std::uint8_t, 6>;
-
-bool IsZeroMAC(const TMACAddress& MAC);
 
 // The outcome of sending the records: every one confirmed, how many were sent and confirmed
 // (both 0 when it stopped before sending).
@@ -23,6 +19,14 @@ struct TWriteCount {
     bool Success = false;
     int Sent = 0;
     int Confirmed = 0;
+};
+
+// The network settings a device reports.
+struct TNetworkSettings {
+    std::string IP;
+    // In network order; 255.255.255.255 stands for the standard mask of the address.
+    std::uint32_t Mask = 0;
+    std::string Gateway;
 };
 
 // How an address assignment ended.
@@ -96,6 +100,9 @@ public:
     // its MAC and reads it back. True when every record was confirmed and the device read back.
     bool WriteToDevice();
 
+    // Finds the device by its MAC and reads its network settings, as the address wizard does
+    // before it offers them for change; false when it is not found or does not answer.
+    bool ReadNetworkSettings(const TMACAddress& MAC, TNetworkSettings& Settings);
     // Gives the device MAC the new address, directly or through a temporary ARP entry.
     TAssignResult AssignAddress(const TMACAddress& MAC, const std::string& NewIP,
                                 std::uint32_t Mask, const std::string& Gateway);
@@ -122,6 +129,9 @@ private:
     TResult RunCommand(TResult Stopped, TBody&& Body);
 
     TWindow OpenWindow() const;
+    bool ReadSettings(const TMACAddress& MAC, TNetworkSettings& Settings);
+    // Forgets what was read from the last device, so none of it reaches the next one.
+    void ForgetDevice(std::uint32_t IP, const TMACAddress& MAC);
     bool FindAndMaybeRead(std::uint32_t IP, TfDataSender* Window, const TMACAddress& MAC, bool Read);
     bool LocateDevice(TfDataSender& Sender);
     void ReportFailedRead(TfDataSender& Sender);

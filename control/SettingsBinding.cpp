@@ -6,7 +6,7 @@
 #include "control/SettingsControls.h"
 #include "i18n/Language.h"
 #include "model/Conversions.h"
-#include "model/DeviceText.h"
+#include "model/Charset.h"
 #include "model/TextValues.h"
 #include "net/ARPManager.h"
 

@@ -182,7 +182,7 @@ bool TfDataSender::QueryRecord(TDataPacket* Record, bool Wait, bool ShowProgress
             AwaitAnswers(
                 kRecordCycleMs, CycleCount(AnswerTimeout, kRecordCycleMs, 1),
                 [&](const TMyPacket& packet) {
-                    result = FromDevice(packet) && Record->KindOf(packet.Data) == hkAnswer &&
+                    result = FromDevice(packet) && Record->IsWholeAnswer(packet.Data) &&
                              Record->AcceptAnswer(packet.Data);
                     return result;
                 },
@@ -212,13 +212,14 @@ void TfDataSender::SetRecord(TDataPacket* Record)
 }
 
 // Only a query answer is taken in: a set answer left over from a write must not overwrite a
-// record that is being read.
+// record that is being read. A short answer is not taken either: the record would count as
+// read with bytes the device never sent.
 bool TfDataSender::AcceptQueryAnswer(const TMyPacket& Packet)
 {
     if (!FromDevice(Packet))
         return false;
     TDataPacket* record = DataManager->GetPacket(DataManager->IndexOfAnswer(Packet.Data, ptSetup));
-    return record && record->KindOf(Packet.Data) == hkAnswer && record->AcceptAnswer(Packet.Data);
+    return record && record->IsWholeAnswer(Packet.Data) && record->AcceptAnswer(Packet.Data);
 }
 
 // Only a set answer confirms a write: a query answer left over from a read must not be

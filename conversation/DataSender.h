@@ -7,6 +7,7 @@
 
 #include "conversation/DataSenderView.h"
 #include "i18n/Messages.h"
+#include "model/Conversions.h"
 #include "model/DataManager.h"
 #include "model/DataPacket.h"
 #include "net/MySocket.h"
@@ -142,10 +143,10 @@ private:
     bool AcceptQueryAnswer(const TMyPacket& Packet);
     bool IsSetConfirmation(const TMyPacket& Packet) const;
 
-    bool AssignThroughARP(const std::uint8_t* WantedMAC, const std::string& NewIPText,
+    bool AssignThroughARP(const TMACAddress& WantedMAC, const std::string& NewIPText,
                           std::uint32_t NewIP, std::uint32_t Mask, const std::string& GatewayText,
                           bool Found);
-    bool ConfirmNoConflict(std::uint32_t NewIP, const std::uint8_t* WantedMAC, bool KeyedTexts);
+    bool ConfirmNoConflict(std::uint32_t NewIP, const TMACAddress& WantedMAC, bool KeyedTexts);
 
     TDataSenderView& FView;
     bool FClosed = false;

@@ -2,7 +2,6 @@
 
 #include "conversation/DataSender.h"
 #include "i18n/Language.h"
-#include "net/ARPManager.h"
 
 namespace qubra {
 
@@ -23,11 +22,10 @@ std::vector<TSearchAnswer> TfDataSender::SearchAll(const std::string& Caption)
         record.SetData(packet.Data);
         if (record.GetKind() != hkAnswer)
             return false;
+        // The model writes every MAC in one form, so equal addresses give equal texts.
         const std::string mac = record.GetValue("unit_mac").AsText();
-        const std::uint64_t value = TARPManager::MACTextToValue(mac);
-        if (std::none_of(answers.begin(), answers.end(), [&](const TSearchAnswer& a) {
-                return TARPManager::MACTextToValue(a.MAC) == value;
-            }))
+        if (std::none_of(answers.begin(), answers.end(),
+                         [&](const TSearchAnswer& a) { return a.MAC == mac; }))
             answers.push_back({mac, packet.IP});
         DeviceAnswered = true;
         return false;

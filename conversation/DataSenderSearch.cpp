@@ -1,4 +1,4 @@
-#include <array>
+#include <algorithm>
 #include <chrono>
 #include <future>
 #include <thread>
@@ -15,43 +15,26 @@ namespace qubra {
 
 namespace {
 
-using TMAC = std::array<std::uint8_t, 6>;
-
-TMAC MACOfValue(std::uint64_t Value)
+// The MAC of a text read as MACTextToValue reads it: a wrong count of bytes is not checked.
+TMACAddress MACOfText(const std::string& Text)
 {
-    TMAC mac{};
-    for (std::uint8_t& byte : mac) {
-        byte = static_cast<std::uint8_t>(Value & 0xFF);
-        Value >>= 8;
-    }
+    TMACAddress mac{};
+    TARPManager::MACTextToBytes(Text, mac.data(), static_cast<int>(mac.size()));
     return mac;
-}
-
-std::uint64_t ValueOfMAC(const std::uint8_t* MAC)
-{
-    std::uint64_t value = 0;
-    for (int i = 5; i >= 0; --i)
-        value = (value << 8) | MAC[i];
-    return value;
-}
-
-bool IsZeroMAC(const std::uint8_t* MAC)
-{
-    return ValueOfMAC(MAC) == 0;
 }
 
 // Takes the temporary entry out again and reads the table once more: the host may have filed
 // the entry elsewhere than asked, so a static row of the MAC that is still there is reported,
 // wherever it is, rather than left behind unnoticed.
-void RemoveTemporaryEntry(TARPManager& ARP, std::uint32_t IP, const std::uint8_t* MAC)
+void RemoveTemporaryEntry(TARPManager& ARP, std::uint32_t IP, const TMACAddress& MAC)
 {
     ARP.GetARPTable();
-    ARP.RemoveARPEntry(IP, MAC, 0);
+    ARP.RemoveARPEntry(IP, MAC.data(), 0);
     ARP.GetARPTable();
     for (int i = 0; i < ARP.ARPCount(); ++i) {
         const MIB_IPNETROW& row = *ARP.ARPRow(i);
         if (row.dwType == MIB_IPNET_TYPE_STATIC && row.dwPhysAddrLen == 6 &&
-            ValueOfMAC(row.bPhysAddr) == ValueOfMAC(MAC))
+            std::equal(MAC.begin(), MAC.end(), row.bPhysAddr))
             throw EARPException("The temporary entry for " + MACToStr(MAC) +
                                     " is still in the ARP table (" + IPToStr(row.dwAddr) +
                                     " on interface " + std::to_string(row.dwIndex) + ").",
@@ -141,7 +124,7 @@ std::string TfDataSender::SearchByMAC(const std::string& MACText, const std::str
     SetSearchMode();
     std::string result;
     DeviceAnswered = false;
-    const std::uint64_t wanted = TARPManager::MACTextToValue(MACText);
+    const TMACAddress wanted = MACOfText(MACText);
     TargetIP.clear();
     if (!KeepConnection) {
         BindForBroadcast();
@@ -150,11 +133,11 @@ std::string TfDataSender::SearchByMAC(const std::string& MACText, const std::str
 
     ShowSearchStatus(!Caption.empty()
                          ? Caption
-                         : GetText(msgVyhledavamZariz) + MACToStr(MACOfValue(wanted).data()) + "...");
+                         : GetText(msgVyhledavamZariz) + MACToStr(wanted) + "...");
     RunBroadcastSearch([&](TDataPacket& record, const TMyPacket& packet) {
         // Shorter data leaves the record's further bytes as the last datagram left them.
         record.SetData(packet.Data);
-        if (TARPManager::MACTextToValue(record.GetValue("unit_mac").AsText()) != wanted ||
+        if (MACOfText(record.GetValue("unit_mac").AsText()) != wanted ||
             record.GetKind() != hkAnswer)
             return false;
         result = packet.IP;
@@ -225,6 +208,8 @@ bool TfDataSender::SendSetIP(const std::string& TargetIPText, const std::string&
         TargetIP = TargetIPText;
     TNamedRecord record(DataManager, kSetIPRecordName, BuildSetIPRecord);
     ConnectForSearch();
+    // What a record of the mapping kept from another device must not reach this one.
+    record->ResetData();
     record->ApplyDefaults();
 
     if (!SkipQuery) {
@@ -262,16 +247,17 @@ bool TfDataSender::SendSetIP(const std::string& TargetIPText, const std::string&
     return result;
 }
 
-bool TfDataSender::ConfirmNoConflict(std::uint32_t NewIP, const std::uint8_t* WantedMAC,
+bool TfDataSender::ConfirmNoConflict(std::uint32_t NewIP, const TMACAddress& WantedMAC,
                                      bool KeyedTexts)
 {
     TPhysAddr answer{};
-    if (!KeepAliveDuring([&] { return ARPManager().ResolveMAC(NewIP, answer); }) ||
-        IsZeroMAC(answer.data()) ||
-        ValueOfMAC(answer.data()) == ValueOfMAC(WantedMAC))
+    if (!KeepAliveDuring([&] { return ARPManager().ResolveMAC(NewIP, answer); }))
+        return true;
+    const TMACAddress answered = MACOfAnswer(answer);
+    if (IsZeroMAC(answered) || answered == WantedMAC)
         return true;
     const std::string address = IPToStr(NewIP);
-    const std::string station = MACToStr(answer.data());
+    const std::string station = MACToStr(answered);
     TMessageAnswer reply;
     if (KeyedTexts)
         reply = Ask(GetText(msgVarovani2),
@@ -289,7 +275,7 @@ bool TfDataSender::ConfirmNoConflict(std::uint32_t NewIP, const std::uint8_t* Wa
 bool TfDataSender::AssignIP(const std::string& MACText, const std::string& NewIPText,
                             std::uint32_t Mask, const std::string& GatewayText)
 {
-    TMAC wantedMAC{};
+    TMACAddress wantedMAC{};
     try {
         if (!StrToMAC(MACText, wantedMAC.data()))
             return false;
@@ -297,6 +283,8 @@ bool TfDataSender::AssignIP(const std::string& MACText, const std::string& NewIP
         return false;
     }
     const std::uint32_t newIP = StrToIP(NewIPText);
+    // The address as the device will report it: sent, searched for and shown in one form.
+    const std::string newIPText = IPToStr(newIP);
     TARPManager& arp = ARPManager();
 
     if (newIP != 0 && !arp.IsLocalAddress(newIP)) {
@@ -312,7 +300,7 @@ bool TfDataSender::AssignIP(const std::string& MACText, const std::string& NewIP
 
     Show(GetText(msgHledaniZarizeni) + MACText + "...");
     // The canonical text: the search compares MACs in a form that takes no "." separators.
-    const std::string found = SearchByMAC(MACToStr(wantedMAC.data()), "", false);
+    const std::string found = SearchByMAC(MACToStr(wantedMAC), "", false);
     bool reachable = !found.empty();
 
     if (!found.empty() && !arp.IsLocalAddress(StrToIP(found))) {
@@ -334,15 +322,14 @@ bool TfDataSender::AssignIP(const std::string& MACText, const std::string& NewIP
     }
 
     if (reachable) {
-        if ((StrToIP(found) != newIP || newIP == 0) &&
-            !ConfirmNoConflict(newIP, wantedMAC.data(), false))
+        if ((StrToIP(found) != newIP || newIP == 0) && !ConfirmNoConflict(newIP, wantedMAC, false))
             return false;
-        return SendSetIP(found, NewIPText, false, true, Mask, GatewayText);
+        return SendSetIP(found, newIPText, false, true, Mask, GatewayText);
     }
-    return AssignThroughARP(wantedMAC.data(), NewIPText, newIP, Mask, GatewayText, !found.empty());
+    return AssignThroughARP(wantedMAC, newIPText, newIP, Mask, GatewayText, !found.empty());
 }
 
-bool TfDataSender::AssignThroughARP(const std::uint8_t* WantedMAC, const std::string& NewIPText,
+bool TfDataSender::AssignThroughARP(const TMACAddress& WantedMAC, const std::string& NewIPText,
                                     std::uint32_t NewIP, std::uint32_t Mask,
                                     const std::string& GatewayText, bool Found)
 {
@@ -362,8 +349,8 @@ bool TfDataSender::AssignThroughARP(const std::uint8_t* WantedMAC, const std::st
     TARPManager& arp = ARPManager();
     arp.GetARPTable();
     arp.DeleteARPEntriesByIP(NewIP, 0);
-    arp.DeleteARPEntriesByMAC(WantedMAC, 0);
-    if (!arp.AddARPEntry(NewIP, WantedMAC, MIB_IPNET_TYPE_STATIC, -1))
+    arp.DeleteARPEntriesByMAC(WantedMAC.data(), 0);
+    if (!arp.AddARPEntry(NewIP, WantedMAC.data(), MIB_IPNET_TYPE_STATIC, -1))
         return false;
 
     return RunWithFinally(
@@ -383,10 +370,9 @@ bool TfDataSender::AssignThroughARP(const std::uint8_t* WantedMAC, const std::st
             MySock.SetRemotePort(DevicePort);
             MySock.Connect(false);
             const std::string caption = GetText(msgCekamNaZarizen);
-            const std::uint64_t wanted = ValueOfMAC(WantedMAC);
             for (int attempt = 0; attempt < kReturnAttempts; ++attempt) {
                 const std::string answer = SearchByIP(NewIPText, caption, true);
-                if (!answer.empty() && TARPManager::MACTextToValue(answer) == wanted)
+                if (!answer.empty() && MACOfText(answer) == WantedMAC)
                     return true;
             }
             return false;

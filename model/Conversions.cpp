@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 
 #include "model/Exception.h"
@@ -64,6 +65,32 @@ std::uint32_t StrToIP(const std::string& text)
     return static_cast<std::uint32_t>(inet_addr(text.c_str()));
 }
 
+std::optional<std::uint32_t> ParseIPText(const std::string& text)
+{
+    std::uint32_t value = 0;
+    const char* at = text.data();
+    const char* const end = text.data() + text.size();
+    for (int part = 0; part < 4; ++part) {
+        if (part > 0 && (at == end || *at++ != '.'))
+            return std::nullopt;
+        unsigned octet = 0;
+        const auto [next, error] = std::from_chars(at, end, octet);
+        const bool leadingZero = next - at > 1 && *at == '0';
+        if (error != std::errc() || next - at > 3 || leadingZero || octet > 255)
+            return std::nullopt;
+        value |= octet << (8 * part);
+        at = next;
+    }
+    if (at != end)
+        return std::nullopt;
+    return value;
+}
+
+bool IsZeroMAC(const TMACAddress& mac)
+{
+    return std::all_of(mac.begin(), mac.end(), [](std::uint8_t byte) { return byte == 0; });
+}
+
 std::string MACToStr(const std::uint8_t* bytes)
 {
     char text[18];
@@ -79,11 +106,33 @@ std::string MACToStr(const TBytes& bytes)
     return MACToStr(mac);
 }
 
+std::string MACToStr(const TMACAddress& mac)
+{
+    return MACToStr(mac.data());
+}
+
 bool StrToMAC(const std::string& text, std::uint8_t* dest)
 {
     const TBytes bytes = HexToBytes(text);
     std::copy_n(bytes.begin(), std::min<std::size_t>(bytes.size(), 6), dest);
     return bytes.size() == 6;
+}
+
+std::optional<TMACAddress> ParseMACText(const std::string& text)
+{
+    TMACAddress mac{};
+    const auto digits = std::count_if(text.begin(), text.end(), [](char c) {
+        return MACSeparators.find(c) == std::string_view::npos;
+    });
+    if (digits != 2 * static_cast<long>(mac.size()))
+        return std::nullopt;
+    try {
+        const TBytes bytes = HexToBytes(text, MACSeparators);
+        std::copy(bytes.begin(), bytes.end(), mac.begin());
+    } catch (const EConvertError&) {
+        return std::nullopt;
+    }
+    return mac;
 }
 
 std::uint32_t BitMask(int count, int shift)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "model/Charset.h"
 #include "model/Conversions.h"
 #include "model/Exception.h"
 #include "model/TextValues.h"
@@ -206,13 +207,18 @@ void TDataItem::ReadMask(const xmlNode* element)
 
 void TDataItem::ReadImages(const xmlNode* element)
 {
+    // The document's texts are UTF-8, a text field's bytes Windows-1250.
+    const auto value = [&](const char* name) {
+        const std::string text = Attribute(element, name);
+        return FItemType == itString ? Utf8ToCp1250(text) : text;
+    };
     try {
         if (HasAttribute(element, "init_value"))
-            SetInitValue(Attribute(element, "init_value"));
+            SetInitValue(value("init_value"));
         else if (HasAttribute(element, "init_value_hexa"))
             SetInitRaw(HexToBytes(Attribute(element, "init_value_hexa")));
         if (HasAttribute(element, "default_value"))
-            SetDefaultValue(Attribute(element, "default_value"));
+            SetDefaultValue(value("default_value"));
         else if (HasAttribute(element, "default_value_hexa"))
             SetDefaultRaw(HexToBytes(Attribute(element, "default_value_hexa")));
     } catch (const Exception&) {

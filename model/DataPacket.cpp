@@ -203,6 +203,11 @@ bool TDataPacket::AcceptAnswer(const TBytes& bytes)
     return true;
 }
 
+bool TDataPacket::IsWholeAnswer(const TBytes& bytes) const
+{
+    return bytes.size() >= FBuffer.size() && KindOf(bytes) == hkAnswer;
+}
+
 void TDataPacket::SetHeaderByte(int index, std::uint8_t byte)
 {
     if (index < 0 || index >= HeaderLength()) return;
@@ -213,6 +218,13 @@ void TDataPacket::SetHeaderByte(int index, std::uint8_t byte)
 int TDataPacket::ApplyInitValues()
 {
     return static_cast<int>(std::count_if(FItems.begin(), FItems.end(), [](auto& item) { return item->ApplyInit(); }));
+}
+
+void TDataPacket::ResetData()
+{
+    std::fill(FBuffer.begin(), FBuffer.end(), 0);
+    ApplyInitValues();
+    FReceived = false;
 }
 
 int TDataPacket::ApplyDefaults()

@@ -91,10 +91,15 @@ public:
     bool IsAnswer(const std::uint8_t* data, std::size_t length) const;
     bool IsAnswer(const TBytes& data) const { return IsAnswer(data.data(), data.size()); }
     bool AcceptAnswer(const TBytes& bytes);
+    // True when bytes answer this record's query and carry all of it: only then does the
+    // record hold nothing but what the device sent.
+    bool IsWholeAnswer(const TBytes& bytes) const;
     void SetHeaderByte(int index, std::uint8_t byte);
 
     int ApplyInitValues();
     int ApplyDefaults();
+    // The record as built: zero bytes with the init values, not received.
+    void ResetData();
 
     const std::string& Name() const { return FName; }
     const std::string& Alias() const { return FAlias; }

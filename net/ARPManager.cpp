@@ -411,8 +411,7 @@ bool TARPManager::MACTextToBytes(const std::string& Text, std::uint8_t* Dest, in
     Count = std::min(Count, 8);
     if (Count <= 0)
         return false;
-    // "." separates groups in HexToBytes but not in a MAC text here.
-    const TBytes bytes = HexToBytes(Text, "- \r\n\t");
+    const TBytes bytes = HexToBytes(Text, MACSeparators);
     std::fill_n(Dest, Count, 0);
     std::copy_n(bytes.begin(), std::min<std::size_t>(Count, bytes.size()), Dest);
     return bytes.size() == static_cast<std::size_t>(Count);

@@ -11,11 +11,13 @@
 // (without it the kernel is asked to resolve the address instead). Operations run in the
 // network namespace of the calling thread.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "model/Conversions.h"
 #include "model/Exception.h"
 #include "net/IPHelper.h"
 
@@ -33,6 +35,14 @@ public:
 
 // The answer buffer of SendARP and ResolveMAC: a MAC fills the first 6 bytes.
 using TPhysAddr = std::array<std::uint8_t, 8>;
+
+// The MAC in an answer buffer.
+inline TMACAddress MACOfAnswer(const TPhysAddr& Answer)
+{
+    TMACAddress mac{};
+    std::copy_n(Answer.begin(), mac.size(), mac.begin());
+    return mac;
+}
 
 class TARPManager {
 public:
@@ -84,7 +94,7 @@ public:
     void ClearTables();
 
     static bool SameSubnet(std::uint32_t A, std::uint32_t B, std::uint32_t Mask);
-    // Hex text to at most 8 bytes ("-", blanks and line breaks separate, "." does not);
+    // Hex text to at most 8 bytes (MACSeparators separate, "." does not);
     // clears Count bytes of Dest and is true exactly when the text gave Count bytes.
     static bool MACTextToBytes(const std::string& Text, std::uint8_t* Dest, int Count);
     // The MAC as a number, first byte least significant: equal for equal addresses.

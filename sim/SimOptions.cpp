@@ -71,6 +71,9 @@ void SimApplyKnob(TSimKnobs& knobs, const std::string& setting)
     } else if (name == "silent-arp") {
         require(false);
         knobs.SilentToARP = true;
+    } else if (name == "short") {
+        require(true);
+        knobs.ShortAnswers = Number(name, value, static_cast<int>(kSimCodeOffset) + 1, 65535);
     } else {
         throw ESimError("unknown knob '" + name + "'");
     }

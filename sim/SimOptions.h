@@ -15,7 +15,7 @@ struct TSimDeviceSpec {
 };
 
 // Sets one knob from "NAME=VALUE" (or "NAME" for a switch): delay=MS, loss=RATE, loss-pattern=N,
-// duplicates=N, wrong-code=none|replace|prepend, silent, restart=MS, silent-arp.
+// duplicates=N, wrong-code=none|replace|prepend, silent, restart=MS, silent-arp, short=N.
 // Raises ESimError for an unknown name or a bad value.
 void SimApplyKnob(TSimKnobs& knobs, const std::string& setting);
 

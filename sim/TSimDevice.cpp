@@ -55,8 +55,14 @@ TBytes TSimDevice::AnswerFor(const TBytes& data, bool& completed, std::uint32_t&
         return SettingsAnswer(kSimSettingsRecord.SetAnswer);
     }
     for (TStored& record : Records) {
-        if (code == record.Codes.Query)
-            return WithCode(record.Bytes, record.Codes.Answer);
+        if (code == record.Codes.Query) {
+            TBytes answer = WithCode(record.Bytes, record.Codes.Answer);
+            // The code byte stays, so the answer is still recognised as one.
+            const std::size_t keep = std::max<std::size_t>(MyKnobs.ShortAnswers, kSimCodeOffset + 1);
+            if (MyKnobs.ShortAnswers > 0 && answer.size() > keep)
+                answer.resize(keep);
+            return answer;
+        }
         if (code == record.Codes.Set) {
             // A truncated record is not taken: it would leave the device half written.
             if (data.size() < record.Codes.Size)

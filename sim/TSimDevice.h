@@ -38,6 +38,7 @@ struct TSimKnobs {
     int RestartMs = -1;          // >= 0: after a completed write or a set-IP the device restarts,
                                  // deaf for this long, then answers at its new address
     bool SilentToARP = false;    // Ethernet level: never answers ARP requests
+    int ShortAnswers = 0;        // > 0: an answer to a record query carries only this many bytes
 };
 
 // One datagram the device received: payload, sender and the address it was sent to.

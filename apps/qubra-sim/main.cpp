@@ -50,6 +50,7 @@ Knobs (as options they apply to every device given after them; per device as KNO
                                         MS milliseconds, then answer at the new address that
                                         the record or the set-IP gave (if not 0.0.0.0)
   --silent-arp        silent-arp        never answer ARP requests (raw mode)
+  --short N           short=N           answer a record query with its first N bytes only
 
 Output:
   --log               one line per datagram on standard output:

@@ -91,6 +91,33 @@ TEST_F(CliProgramTest, BadUsageAndBadInputEndWithTwoAndReachNoDevice)
         {{"read", "--ip", "127.0.0.1", "--mapping", missing}, "no such file"},
         {{"read", "--ip", "127.0.0.1", "--mapping", malformed}, ""},
         {{"read", "--ip", "127.0.0.1", "--lang", missing}, "nenalezen"},
+        // Addresses and MACs only in the form the tool writes, and only a device's.
+        {{"read", "--ip", "127.0.0.01"}, "not an IPv4 address"},
+        {{"read", "--ip", "127.0.0.21 junk"}, "not an IPv4 address"},
+        {{"read", "--ip", "127.1"}, "not an IPv4 address"},
+        {{"read", "--mac", "00-20-4a-00-00-01\xFF"}, "not a MAC address"},
+        {{"read", "--mac", "00-20-4a-00-00-015"}, "not a MAC address"},
+        {{"read", "--mac", "00.20.4a.00.00.01"}, "not a MAC address"},
+        {{"read", "--mac", "00-00-00-00-00-00"}, "00-00-00-00-00-00 is no device's MAC address"},
+        {{"find", "--mac", "FF-FF-FF-FF-FF-FF"}, "no device's MAC address"},
+        {{"read", "--ip", "0.0.0.0"}, "0.0.0.0 is no device's address"},
+        {{"write", "--ip", "255.255.255.255", "--set", "unit_port=1"}, "no device's address"},
+        {{"assign-ip", "--mac", kMAC1, "--ip", "0.0.0.0"}, "no device's address"},
+        {{"assign-ip", "--mac", kMAC1, "--ip", "0.0.0.0", "--yes"}, "no device's address"},
+        {{"assign-ip", "--mac", kMAC1, "--ip", "255.255.255.255", "--yes"}, "no device's address"},
+        {{"assign-ip", "--mac", kMAC1, "--ip", "127.0.0.061", "--yes"}, "not an IPv4 address"},
+        {{"assign-ip", "--mac", kMAC1, "--ip", "127.0.0.7", "--gateway", "127.0.0.0254"}, "not an IPv4"},
+        {{"assign-ip", "--mac", kMAC1, "--ip", "127.0.0.7", "--mask", "255.255.255.000"}, "not an IPv4"},
+        // Values the field cannot take whole, in every kind the setup record has.
+        {{"write", "--ip", "127.0.0.1", "--set", "unit_port=+70000"}, "does not fit unit_port"},
+        {{"write", "--ip", "127.0.0.1", "--set", "flush_mode_1=2"}, "not a valid boolean value"},
+        {{"write", "--ip", "127.0.0.1", "--set", "gateway_ip=foo"}, "not an IPv4 address"},
+        {{"write", "--ip", "127.0.0.1", "--set", "remote_ip=192.168.1.300"}, "not an IPv4 address"},
+        {{"write", "--ip", "127.0.0.1", "--set", "line_speed=13"}, "none of the values of line_speed"},
+        {{"write", "--ip", "127.0.0.1", "--set", "tcp_keepalive_range=70"}, "does not fit"},
+        {{"write", "--ip", "127.0.0.1", "--set", "terminal_name=a\nb", "--set", "unit_port=x\ny"},
+         "'x\\ny' is not a valid integer value"},
+        {{"export", "--ip", "127.0.0.1", "--out", "/nonexistent/folder/setup.json"}, "does not exist"},
     };
     for (const auto& [arguments, message] : cases) {
         const TProgramResult result = Cli(arguments);
@@ -169,6 +196,21 @@ TEST_F(CliProgramTest, FindAndReadShowEveryFieldInMappingOrder)
     EXPECT_EQ(object["SetupRecord0.unit_ip"], "127.0.0.2");
 }
 
+TEST_F(CliProgramTest, TextFieldsKeepToTheirLineAndJsonKeepsThemExact)
+{
+    TSimDevice& device = AddDevice("127.0.0.2", kMAC2);
+    device.SetRecord(RecordWith("127.0.0.2", {{"terminal_name", "A\nunit_port=1"}, {"unit_port", 4001}}));
+
+    const TProgramResult text = Cli({"read", "--ip", "127.0.0.2"});
+    ASSERT_EQ(text.ExitCode, 0) << text.Err;
+    EXPECT_TRUE(Contains(text.Out, "SetupRecord0.terminal_name=A\\nunit_port=1\n")) << text.Out;
+    EXPECT_FALSE(Contains(text.Out, "\nunit_port=1\n")) << "no line that reads as a field";
+
+    const TProgramResult json = Cli({"read", "--ip", "127.0.0.2", "--json"});
+    ASSERT_EQ(json.ExitCode, 0) << json.Err;
+    EXPECT_EQ(Json(json)["SetupRecord0.terminal_name"], "A\nunit_port=1");
+}
+
 TEST_F(CliProgramTest, AbsentDeviceEndsWithOneAndTheNoticeInTheChosenLanguage)
 {
     AddDevice("127.0.0.1", kMAC1);
@@ -234,6 +276,48 @@ TEST_F(CliProgramTest, WriteHandlesEveryDeviceInTurnAndReportsEach)
         ASSERT_EQ(writes.size(), 1u);
         EXPECT_EQ(TRecordReader(writes[0]).Value("unit_port").Integer(), 5000);
     }
+}
+
+// The second device answers with 8 bytes of its record: it counts as not read, and what the
+// first device sent (its password and name) never reaches it.
+TEST_F(CliProgramTest, WriteNeverCarriesOneDevicesSettingsToAnother)
+{
+    TSimDevice& first = AddDevice("127.0.0.1", kMAC1);
+    TSimDevice& second = AddDevice("127.0.0.2", kMAC2, {.ShortAnswers = 8});
+    first.SetRecord(RecordWith("127.0.0.1", {{"telnet_password", "abcd"}, {"terminal_name", "Sklad"}}));
+
+    const TProgramResult result = Cli({"write", "--ip", "127.0.0.1", "--ip", "127.0.0.2", "--set",
+                                       "unit_port=5000", "--yes", "--json"});
+    EXPECT_EQ(result.ExitCode, 1) << result.Err;
+    const auto report = Json(result);
+    ASSERT_EQ(report.size(), 2u);
+    EXPECT_EQ(report[0]["ok"], true);
+    EXPECT_EQ(report[1]["ok"], false);
+    EXPECT_EQ(first.PayloadsWithCode(kSetCode).size(), 1u);
+    EXPECT_TRUE(second.PayloadsWithCode(kSetCode).empty());
+
+    const TProgramResult read = Cli({"read", "--ip", "127.0.0.2"});
+    EXPECT_EQ(read.ExitCode, 1);
+    EXPECT_EQ(read.Out, "") << "no field it never sent";
+}
+
+TEST_F(CliProgramTest, DefaultsWriteTheMappingsTextsInTheDevicesCharacterSet)
+{
+    TSimDevice& device = AddDevice("127.0.0.1", kMAC1);
+    const std::string mapping = TempFile(
+        "mapping.dmi",
+        R"(<?xml version="1.0" encoding="UTF-8"?><root><device_mapping device_type="QUBRA"><datamanager name="Q">)"
+        R"(<datapacket name="SetupRecord0" size="120" h_query="000000e0" h_answer="000000d0" h_set="000000c0" h_setanswer="000000b0" type="setuprecord">)"
+        R"(<dataitem name="$header" type="hexa" position="0" size="4"/>)"
+        R"(<dataitem name="unit_ip" type="ipaddress" position="4" size="4"/>)"
+        R"(<dataitem name="terminal_name" type="string" position="52" size="15" default_value="Kůň č.1"/>)"
+        R"(</datapacket></datamanager></device_mapping></root>)");
+    const TProgramResult result = Cli({"defaults", "--ip", "127.0.0.1", "--mapping", mapping, "--yes"});
+    ASSERT_EQ(result.ExitCode, 0) << result.Err;
+    const std::vector<TBytes> writes = device.PayloadsWithCode(kSetCode);
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_EQ(TRecordReader(writes[0]).Value("terminal_name").Text(), "K\xF9\xF2 \xE8.1");
+    EXPECT_TRUE(Contains(result.Out, "SetupRecord0.terminal_name=Kůň č.1\n")) << result.Out;
 }
 
 TEST_F(CliProgramTest, AddressOutsideTheSubnetsIsAskedAndNoSendsNothing)
@@ -396,6 +480,31 @@ TEST_F(CliProgramTest, AssignIPGivesTheDeviceItsNewAddress)
     EXPECT_EQ(sets[0][kSimHostBitsOffset], 24);
     EXPECT_EQ(SimReadIP(sets[0], kSimGatewayOffset), SimTextToIP("127.0.0.254"));
     EXPECT_EQ(SimIPToText(device.IP()), "127.0.0.7");
+}
+
+// What --mask and --gateway do not give stays as the device reports it.
+TEST_F(CliProgramTest, AssignIPKeepsTheDevicesOwnMaskAndGatewayUnlessGiven)
+{
+    TSimKnobs restarting;
+    restarting.RestartMs = 50;
+    TSimDevice& device = AddDevice("127.0.0.3", kMAC3, restarting);
+    device.SetRecord(RecordWith("127.0.0.3", {{"num_host_bits", 8}, {"gateway_ip", "127.0.0.254"}}));
+
+    TProgramResult result = Cli({"assign-ip", "--mac", kMAC3, "--ip", "127.0.0.7", "--yes"});
+    ASSERT_EQ(result.ExitCode, 0) << result.Err;
+    std::vector<TBytes> sets = device.PayloadsWithCode(kSetIPCode);
+    ASSERT_FALSE(sets.empty());
+    EXPECT_EQ(SimReadIP(sets[0], kSimIPOffset), SimTextToIP("127.0.0.7"));
+    EXPECT_EQ(sets[0][kSimHostBitsOffset], 8);
+    EXPECT_EQ(SimIPToText(SimReadIP(sets[0], kSimGatewayOffset)), "127.0.0.254");
+
+    device.ClearReceived();
+    result = Cli({"assign-ip", "--mac", kMAC3, "--ip", "127.0.0.8", "--gateway", "127.0.0.1", "--yes"});
+    ASSERT_EQ(result.ExitCode, 0) << result.Err;
+    sets = device.PayloadsWithCode(kSetIPCode);
+    ASSERT_FALSE(sets.empty());
+    EXPECT_EQ(sets[0][kSimHostBitsOffset], 8) << "the mask not given stays";
+    EXPECT_EQ(SimIPToText(SimReadIP(sets[0], kSimGatewayOffset)), "127.0.0.1");
 }
 
 TEST_F(CliProgramTest, ScanListsEveryAnsweringDeviceOnce)

@@ -203,6 +203,50 @@ TEST_F(DeviceControllerTest, WriteFollowsTheDeviceToItsNewAddress)
     EXPECT_EQ(Controller->LastSearchIP, StrToIP("127.0.0.1")) << "the search values stay";
 }
 
+// What the record holds from one device never reaches the next: a device whose answer does
+// not cover the record counts as not read, and its record is not the last device's.
+TEST_F(DeviceControllerTest, NothingReadFromOneDeviceIsWrittenToAnother)
+{
+    TSimDevice& first = AddDevice("127.0.0.1");
+    TSimDevice& second = Host.AddDevice(SimTextToMAC("00-20-4a-00-00-02"), SimTextToIP("127.0.0.2"),
+                                        {.ShortAnswers = 8});
+    controltest::TRecordReader own(first.Record());
+    own.Record().SetValue("telnet_password", "abcd");
+    first.SetRecord(own.Record().GetData());
+    Start();
+
+    ASSERT_TRUE(Controller->FindByIP(StrToIP("127.0.0.1")));
+    ASSERT_EQ(Manager->GetValue("telnet_password").Text(), "abcd");
+    EXPECT_FALSE(Controller->FindByIP(StrToIP("127.0.0.2")));
+    EXPECT_FALSE(Controller->DeviceLoaded);
+    EXPECT_EQ(Manager->GetValue("telnet_password").Text(), "") << "the first device's password";
+    EXPECT_FALSE(Manager->FindPacket("SetupRecord0")->Received());
+
+    EXPECT_FALSE(Controller->WriteToDevice());
+    EXPECT_TRUE(second.PayloadsWithCode(kSetCode).empty());
+    EXPECT_TRUE(first.PayloadsWithCode(kSetCode).empty());
+}
+
+TEST_F(DeviceControllerTest, NetworkSettingsAreReadFromTheDeviceFoundByItsMAC)
+{
+    TSimDevice& device = AddDevice("127.0.0.4");
+    TBytes stored = device.Record();
+    stored[kSimHostBitsOffset] = 8;
+    SimWriteIP(stored, kSimGatewayOffset, SimTextToIP("127.0.0.254"));
+    device.SetRecord(stored);
+    Start();
+
+    TNetworkSettings settings;
+    ASSERT_TRUE(Controller->ReadNetworkSettings(MACOf(kMAC), settings));
+    EXPECT_EQ(settings.IP, "127.0.0.4");
+    EXPECT_EQ(IPToStr(settings.Mask), "255.255.255.0");
+    EXPECT_EQ(settings.Gateway, "127.0.0.254");
+    EXPECT_TRUE(device.PayloadsWithCode(0xFD).empty()) << "nothing is set";
+
+    EXPECT_FALSE(Controller->ReadNetworkSettings(MACOf("00-20-4a-00-00-77"), settings));
+    EXPECT_EQ(settings.Gateway, "127.0.0.254") << "unchanged";
+}
+
 TEST_F(DeviceControllerTest, NothingIsWrittenForADeviceNotLoaded)
 {
     TSimDevice& device = AddDevice("127.0.0.1");

@@ -182,6 +182,32 @@ TEST_F(AssignIPTest, TemporaryEntryCarriesTheRequestsAndIsRemovedAfterwards)
     EXPECT_EQ(View.Statuses.back(), "Čekám na zařízení...");
 }
 
+// An address given in another form than the tool writes (here with octal parts) is sent,
+// searched for and shown as the address the device really gets.
+TEST_F(AssignIPTest, NewAddressIsUsedInTheFormTheDeviceReportsIt)
+{
+    TSimDevice& reachable = AddDevice();
+    TSimDevice& foreign = AddDevice(kForeignDeviceIP, "00-20-4a-00-00-02");
+    Start(300);
+
+    EXPECT_TRUE(Sender->AssignIP(kDeviceMAC, "127.0.0.010", 0, "0.0.0.0"));
+    const std::vector<TBytes> direct = reachable.PayloadsWithCode(0xFD);
+    ASSERT_EQ(direct.size(), 1u);
+    EXPECT_EQ(SimIPToText(SimReadIP(direct[0], kSimIPOffset)), "127.0.0.8");
+    EXPECT_EQ(View.Status(), "Nastavení IP adresy na 127.0.0.8...");
+
+    // Through the temporary entry the device is found again at the address it got.
+    View.Answers = {TMessageAnswer::Yes, TMessageAnswer::Yes};
+    View.Statuses.clear();
+    EXPECT_TRUE(Sender->AssignIP("00-20-4a-00-00-02", "127.0.2.011", 0, "0.0.0.0"));
+    EXPECT_FALSE(foreign.PayloadsWithCode(0xFD).empty());
+    EXPECT_NE(std::find(View.Statuses.begin(), View.Statuses.end(), "Kontrola IP adresy 127.0.2.9..."),
+              View.Statuses.end());
+    for (const std::string& status : View.Statuses)
+        EXPECT_EQ(status.find("011"), std::string::npos) << status;
+    EXPECT_TRUE(TableUnchanged());
+}
+
 TEST_F(AssignIPTest, QuestionsAndStatusesAreLookedUpByTheirOwnKeys)
 {
     AddDevice(kForeignDeviceIP);

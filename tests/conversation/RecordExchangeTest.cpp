@@ -78,6 +78,29 @@ TEST_F(RecordExchangeTest, SilentDeviceEndsAfterTimeoutDiv20Plus2CyclesAtTheDefa
     EXPECT_FALSE(SetupRecord().Received());
 }
 
+// A short answer must not make the record count as read: the bytes it does not cover would
+// be what the record held before, from another device or from nothing.
+TEST_F(RecordExchangeTest, AnswerShorterThanTheRecordDoesNotCountAsRead)
+{
+    TSimDevice& device = AddDevice(kDeviceIP, kDeviceMAC, {.ShortAnswers = 8});
+    device.AddRecord(kSecondCodes, TBytes(40, 0x33));
+    TDataPacket& second = AddSecondRecord();
+    Start();
+    const TBytes before = SetupRecord().GetData();
+
+    EXPECT_EQ(Sender->QueryRecords(kDeviceIP), 0);
+    EXPECT_EQ(Sender->AnsweredCount, 0);
+    EXPECT_FALSE(SetupRecord().Received());
+    EXPECT_FALSE(second.Received());
+    EXPECT_EQ(SetupRecord().GetData(), before) << "nothing of a short answer is taken in";
+    ASSERT_EQ(device.PayloadsWithCode(0xE0).size(), 1u) << "the device was asked and answered";
+
+    // The answer covering the record whole, longer than the record, counts.
+    device.SetKnobs({.ShortAnswers = 200});
+    EXPECT_EQ(Sender->QueryRecords(kDeviceIP), 2);
+    EXPECT_EQ(second.GetData()[39], 0x33);
+}
+
 TEST_F(RecordExchangeTest, SilentDeviceCycleCountFollowsTheTimeout)
 {
     AddDevice(kDeviceIP, kDeviceMAC, {.Silent = true});

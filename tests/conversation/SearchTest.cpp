@@ -1,5 +1,6 @@
 #include "ConversationTestSupport.h"
 
+#include "conversation/BuiltInRecords.h"
 #include "model/Conversions.h"
 #include "sim/SimRecords.h"
 
@@ -132,6 +133,44 @@ TEST_F(SearchTest, ReadNetworkSettingsTurnsHostBitsIntoAMask)
     EXPECT_FALSE(Sender->ReadNetworkSettings(ip, gateway, mask));
     EXPECT_EQ(gateway, "keep");
     EXPECT_EQ(mask, 42u);
+}
+
+TEST_F(SearchTest, ShortSettingsAnswerIsNoAnswer)
+{
+    AddDevice(kDeviceIP, kDeviceMAC, {.Silent = true});
+    Start();
+    TBytes answer = Datagram(0xF9, 20);
+    answer[kSimHostBitsOffset] = 8;
+    InjectAtFirstPump({{answer, kDeviceIP}});
+    std::string ip = kDeviceIP, gateway = "keep";
+    std::uint32_t mask = 42;
+    EXPECT_FALSE(Sender->ReadNetworkSettings(ip, gateway, mask));
+    EXPECT_EQ(gateway, "keep");
+    EXPECT_EQ(mask, 42u);
+}
+
+// A settings record of the mapping keeps its bytes between operations; a set-IP request to
+// another device must not carry them.
+TEST_F(SearchTest, SettingsReadFromOneDeviceDoNotReachAnother)
+{
+    TSimDevice& first = AddDevice();
+    TSimDevice& second = AddDevice("127.0.0.2", "00-20-4a-00-00-02");
+    TBytes stored = first.Record();
+    stored[30] = 0x9C;
+    first.SetRecord(stored);
+    Manager->AddPacket(BuildSetIPRecord());
+    Start();
+
+    std::string ip = kDeviceIP, gateway;
+    std::uint32_t mask = 0;
+    ASSERT_TRUE(Sender->ReadNetworkSettings(ip, gateway, mask));
+    ASSERT_EQ(Manager->FindPacket("setip_record")->GetData()[30], 0x9C);
+
+    EXPECT_TRUE(Sender->SendSetIP("127.0.0.2", "127.0.0.9", true, true, 0, "0.0.0.0"));
+    const std::vector<TBytes> sent = second.PayloadsWithCode(0xFD);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0][30], 0);
+    EXPECT_EQ(SimIPToText(SimReadIP(sent[0], kSimIPOffset)), "127.0.0.9");
 }
 
 TEST_F(SearchTest, SendSetIPWritesTheSettingsOverTheDevicesOwnBytes)

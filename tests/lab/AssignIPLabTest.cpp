@@ -131,6 +131,25 @@ TEST_F(AssignIPLab, DeviceSilentToARPInAForeignSubnetIsReachedThroughATemporaryE
     EXPECT_EQ(Sender->AnswerTimeout, kAnswerTimeout);
 }
 
+// "10.88.0.061" is 10.88.0.49 to the C library: the device gets 10.88.0.49 through the
+// temporary entry, and that is where it is looked for and found.
+TEST_F(AssignIPLab, AddressTypedWithALeadingZeroIsUsedAsTheAddressTheDeviceGets)
+{
+    Start({{kDeviceMAC, "192.168.77.8", {.RestartMs = 300, .SilentToARP = true}}});
+    View.Answers = {TMessageAnswer::Yes};
+    Sender->AnswerTimeout = kAnswerTimeout;
+
+    EXPECT_TRUE(Sender->AssignIP(kDeviceMAC, "10.88.0.061", kMask, kGateway));
+    const auto sets = SetRequests("10.88.0.49");
+    ASSERT_FALSE(sets.empty());
+    EXPECT_EQ(SimIPToText(sets[0].To), "10.88.0.49");
+    EXPECT_EQ(SimIPToText(Device(0).IP()), "10.88.0.49");
+    for (const std::string& status : View.Statuses)
+        EXPECT_EQ(status.find("061"), std::string::npos) << status;
+    EXPECT_EQ(Neighbours("10.88.0.49"), "") << "the temporary entry is gone";
+    EXPECT_EQ(Neighbours().find("PERMANENT"), std::string::npos) << Neighbours();
+}
+
 TEST_F(AssignIPLab, TemporaryEntryIsRemovedAlsoWhenTheDeviceNeverComesBack)
 {
     // It takes the request, then stays deaf for longer than the test.

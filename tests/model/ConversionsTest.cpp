@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "model/Conversions.h"
 #include "model/Exception.h"
 
@@ -65,4 +67,39 @@ TEST(BitMasks, CountAndShift)
     EXPECT_EQ(BitMask(32, 0), 0xFFFFFFFFu);
     EXPECT_EQ(BitMask(255, 0), 0xFFFFFFFFu);
     EXPECT_EQ(BitMask(1, 33), 0x2u);
+}
+
+TEST(AddressText, TypedAddressesAreTakenOnlyInTheFormTheToolWrites)
+{
+    EXPECT_EQ(ParseIPText("192.168.1.254"), 0xFE01A8C0u);
+    EXPECT_EQ(ParseIPText("0.0.0.0"), 0u);
+    EXPECT_EQ(ParseIPText("255.255.255.255"), 0xFFFFFFFFu);
+    for (const std::uint32_t value : {0x0A000001u, 0x3D00580Au, 0x01020304u, 0x00FF00FFu})
+        EXPECT_EQ(ParseIPText(IPToStr(value)), value) << IPToStr(value);
+
+    // What inet_addr reads otherwise than a person (octal parts, short forms) or reads only in
+    // part (up to a blank) is refused, as is every other text around four decimal parts.
+    const std::vector<std::string> refused{
+        "10.88.0.061", "010.1.1.1", "10.88.0.00", "1.2.3.0004", "127.0.0.21 junk", " 1.2.3.4",
+        "1.2.3.4 ", "1.2.3.4\n", "1.2.3.4.", "1.2.3", "10", "1..2.3", "1.2.3.256", "1.2.3.-1",
+        "1.2.3.+1", "0x1.2.3.4", "1.2.3.4x", "", std::string("1.2.3.4\0.5", 9)};
+    for (const std::string& text : refused)
+        EXPECT_FALSE(ParseIPText(text).has_value()) << text;
+}
+
+TEST(MACText, TypedMACsTakeTheMACSeparatorsAndNoDigitLeftOver)
+{
+    const TMACAddress mac{0x00, 0x20, 0x4A, 0x12, 0xAB, 0xCD};
+    for (const char* text : {"00-20-4a-12-ab-cd", "00204A12ABCD", "00 20 4a 12 ab cd", "00-20-4a\t12\r\nab-cd"})
+        EXPECT_EQ(ParseMACText(text), mac) << text;
+    EXPECT_EQ(MACToStr(mac), "00-20-4a-12-ab-cd");
+
+    // HexToBytes would ignore the odd last digit; "." separates hex text but not a MAC.
+    for (const char* text : {"00-20-4a-12-ab-cd5", "00-20-4a-12-ab-cdx", "00.20.4a.12.ab.cd",
+                             "00:20:4a:12:ab:cd", "00-20-4a-12-ab", "00-20-4a-12-ab-cd-ef",
+                             "0x-20-4a-12-ab-cd", ""})
+        EXPECT_FALSE(ParseMACText(text).has_value()) << text;
+
+    EXPECT_TRUE(IsZeroMAC(TMACAddress{}));
+    EXPECT_FALSE(IsZeroMAC(TMACAddress{0, 0, 0, 0, 0, 1}));
 }

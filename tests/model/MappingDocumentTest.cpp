@@ -18,6 +18,21 @@ std::unique_ptr<TDataManager> PacketWith(const std::string& items, const std::st
     return test::MappingOf("<datapacket name=\"P\" size=\"" + size + "\">" + items + "</datapacket>");
 }
 
+// The document is UTF-8; a text field holds Windows-1250, as the device shows it.
+TEST(MappingDocument, TextValuesAreWrittenInTheRecordsCharacterSet)
+{
+    const auto manager = PacketWith(
+        "<dataitem name=\"name\" type=\"string\" size=\"8\" default_value=\"K\u016f\u0148 \u010d.1\"/>"
+        "<dataitem name=\"fixed\" type=\"string\" position=\"8\" size=\"2\" init_value=\"\u017e\"/>"
+        "<dataitem name=\"foreign\" type=\"string\" position=\"10\" size=\"4\" default_value=\"\u65e5\"/>",
+        "14");
+    TDataPacket& p = *manager->GetPacket(0);
+    EXPECT_EQ(p.GetData()[8], 0x9E) << "the init value of a text";
+    EXPECT_EQ(p.ApplyDefaults(), 1);
+    EXPECT_EQ(p.GetData(), (TBytes{'K', 0xF9, 0xF2, ' ', 0xE8, '.', '1', 0, 0x9E, 0, 0, 0, 0, 0}));
+    EXPECT_FALSE(p.FindItem("foreign")->HasDefault()) << "a text Windows-1250 cannot write is a bad value";
+}
+
 TEST(MappingDocument, AttributesGroupsAndLenientFailures)
 {
     const auto manager = PacketWith(

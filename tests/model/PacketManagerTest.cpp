@@ -74,6 +74,28 @@ TEST(DataPacket, AnswersReplaceTheRecordAndInitValuesWin)
     EXPECT_EQ(record.GetData(), TBytes(120, 0x44));
 }
 
+TEST(DataPacket, OnlyAWholeQueryAnswerLeavesNothingButTheDevicesBytes)
+{
+    const auto manager = test::MappingOf(
+        "<datapacket name=\"R\" size=\"120\" h_query=\"000000e0\" h_answer=\"000000d0\" h_setanswer=\"000000b0\">"
+        "<dataitem name=\"forced\" type=\"number\" position=\"10\" size=\"1\" init_value=\"7\"/></datapacket>");
+    TDataPacket& record = *manager->GetPacket(0);
+    EXPECT_TRUE(record.IsWholeAnswer(Record({0, 0, 0, 0xD0})));
+    EXPECT_TRUE(record.IsWholeAnswer(Record({0, 0, 0, 0xD0}, 130)));
+    EXPECT_FALSE(record.IsWholeAnswer(Record({0, 0, 0, 0xD0}, 119)));
+    EXPECT_FALSE(record.IsWholeAnswer({0x00, 0x00, 0x00, 0xD0, 0x7F, 0x00, 0x00, 0x16}));
+    EXPECT_FALSE(record.IsWholeAnswer(Record({0, 0, 0, 0xB0}))) << "a set answer is no query answer";
+    EXPECT_FALSE(record.IsWholeAnswer(Record({0, 0, 0, 0xE0})));
+
+    // What one device sent is gone after the reset; the record is as built.
+    EXPECT_TRUE(record.AcceptAnswer(Record({0, 0, 0, 0xD0}, 120, 0x33)));
+    record.ResetData();
+    TBytes built(120, 0);
+    built[10] = 7;
+    EXPECT_EQ(record.GetData(), built);
+    EXPECT_FALSE(record.Received());
+}
+
 TEST(DataManager, LookUpsKeepDocumentOrderNamesBeforeAliases)
 {
     const auto manager = test::MappingOf(

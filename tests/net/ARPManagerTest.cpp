@@ -487,6 +487,31 @@ TEST(ARPConversions, MACTextToValueIsTheSameForEveryFormOfOneAddress)
     EXPECT_EQ(TARPManager::MACTextToValue(""), 0u);
 }
 
+// A window's MAC field and the command line read MACs alike: what the typed-MAC reader takes,
+// MACTextToBytes takes with the same bytes; it refuses only what MACTextToBytes refuses, and
+// the odd last digit that MACTextToBytes passes over.
+TEST(ARPConversions, TypedMACsAreReadAsMACTextToBytesReadsThem)
+{
+    const std::vector<std::string> texts{
+        "00-20-4a-12-ab-cd", "00204A12ABCD",         "00 20-4a\t12\r\nab cd",
+        "00.20.4a.12.ab.cd", "00:20:4a:12:ab:cd",    "00-20-4a-12-ab",
+        "00-20-4a-12-ab-cd-ef", "00-20-4a-12-ab-cd5", "zz-20-4a-12-ab-cd"};
+    for (const std::string& text : texts) {
+        TMACAddress dest{};
+        bool six = false;
+        try {
+            six = TARPManager::MACTextToBytes(text, dest.data(), 6);
+        } catch (const EConvertError&) {
+        }
+        const std::optional<TMACAddress> typed = ParseMACText(text);
+        const bool oddDigit = text == "00-20-4a-12-ab-cd5";
+        EXPECT_EQ(typed.has_value(), six && !oddDigit) << text;
+        if (typed) {
+            EXPECT_EQ(*typed, dest) << text;
+        }
+    }
+}
+
 TEST(ARPConversions, SameSubnetComparesMaskedAddresses)
 {
     const std::uint32_t mask = StrToIP("255.255.255.0");

@@ -239,6 +239,20 @@ TEST_F(SimDeviceTest, DelayDuplicatesAndWrongCodesShapeTheAnswers)
     EXPECT_EQ(answers[3].Data[3], 0xD0);
 }
 
+TEST_F(SimDeviceTest, ShortAnswersCutRecordAnswersOnly)
+{
+    Device.SetKnobs({.ShortAnswers = 8});
+    const TBytes answer = AnswerTo(Request(0xE0));
+    ASSERT_EQ(answer.size(), 8u);
+    EXPECT_EQ(answer[3], 0xD0);
+    const TBytes record = Device.Record();
+    EXPECT_EQ(TBytes(answer.begin() + 4, answer.end()), TBytes(record.begin() + 4, record.begin() + 8));
+    EXPECT_EQ(AnswerTo(Request(0xF6)).size(), 30u) << "the search answer stays whole";
+    EXPECT_EQ(AnswerTo(Request(0xF8)).size(), 124u) << "so does the settings answer";
+    EXPECT_EQ(SimParseDevice("00-20-4a-00-00-01,1.2.3.4,short=8", {}).Knobs.ShortAnswers, 8);
+    EXPECT_THROW(SimParseDevice("00-20-4a-00-00-01,1.2.3.4,short=3", {}), ESimError) << "no code byte";
+}
+
 TEST_F(SimDeviceTest, ASilentDeviceHearsButNeverAnswersNorTakesWrites)
 {
     Device.SetKnobs({.Silent = true, .RestartMs = 0});

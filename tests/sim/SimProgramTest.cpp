@@ -161,7 +161,7 @@ TEST(SimProgram, HelpDocumentsEveryOptionAndBadInputFails)
     const std::string text = help.ReadAll();
     for (const char* option : {"--device", "--udp", "--port", "--broadcast", "--raw", "--delay",
                                "--loss", "--loss-pattern", "--duplicates", "--wrong-code", "--silent",
-                               "--restart", "--silent-arp", "--log", "SIGTERM", "ready"})
+                               "--restart", "--silent-arp", "--short", "--log", "SIGTERM", "ready"})
         EXPECT_NE(text.find(option), std::string::npos) << option;
 
     for (std::vector<std::string> bad :

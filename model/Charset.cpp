@@ -1,4 +1,4 @@
-#include "model/DeviceText.h"
+#include "model/Charset.h"
 
 #include <iconv.h>
 
@@ -18,7 +18,7 @@ struct TCharset {
 };
 
 constexpr TCharset kUtf8{"UTF-8", "UTF-8"};
-constexpr TCharset kDeviceCharset{"WINDOWS-1250", "Windows-1250"};
+constexpr TCharset kRecordCharset{"WINDOWS-1250", "Windows-1250"};
 
 // Bytes that From cannot read become U+FFFD when Lenient, else raise.
 std::string Recode(const std::string& Text, const TCharset& From, const TCharset& To, bool Lenient)
@@ -53,12 +53,12 @@ std::string Recode(const std::string& Text, const TCharset& From, const TCharset
 
 std::string Cp1250ToUtf8(const std::string& Text)
 {
-    return Recode(Text, kDeviceCharset, kUtf8, true);
+    return Recode(Text, kRecordCharset, kUtf8, true);
 }
 
 std::string Utf8ToCp1250(const std::string& Text)
 {
-    return Recode(Text, kUtf8, kDeviceCharset, false);
+    return Recode(Text, kUtf8, kRecordCharset, false);
 }
 
 } // namespace qubra
