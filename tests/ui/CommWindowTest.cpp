@@ -197,8 +197,10 @@ TEST_F(CommWindowTest, WindowIsTheDesignedToolWindowHiddenUntilTheFirstStatus)
     EXPECT_TRUE(window.windowFlags() & Qt::Tool);
     EXPECT_FALSE(window.windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowMinMaxButtonsHint));
     EXPECT_FALSE(window.isVisible());
+    // As designed: the animation and an empty progress bar, no picture, no button.
     const TShown atStart = TShown::Of(window);
-    EXPECT_TRUE(atStart.SearchLook());
+    EXPECT_TRUE(atStart.Anim && atStart.Progress && !atStart.Picture && !atStart.Button);
+    EXPECT_EQ(atStart.Position, 0);
     EXPECT_FALSE(window.Anim->Active());
     EXPECT_EQ(window.Anim->geometry(), QRect(8, 8, 32, 32));
     EXPECT_EQ(window.lblCaption->geometry(), QRect(48, 12, 289, 61));
