@@ -1,5 +1,5 @@
-// Draws the styled frames, the address frame and the pictures into PNG files in the folder
-// given as the only argument (scripts/screenshots.sh runs it under Xvfb).
+// Draws the styled frames, the address frame, the pictures and the settings pages into PNG
+// files in the folder given as the only argument (scripts/screenshots.sh runs it under Xvfb).
 #include <QDir>
 #include <QEnterEvent>
 #include <QFocusEvent>
@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <functional>
 
+#include "SettingsScreenshots.h"
 #include "ui/Application.h"
 #include "ui/IPSetFrame.h"
 #include "ui/Pictures.h"
@@ -174,6 +175,7 @@ int main(int argc, char** argv)
     pictures.Row("search\n(twice the size)", {strip});
 
     const bool saved = Save(frames, out.filePath("frames.png")) && Save(address, out.filePath("address-frame.png"))
-        && Save(pictures, out.filePath("pictures.png"));
+        && Save(pictures, out.filePath("pictures.png"))
+        && test::SaveSettingsPages([&](QWidget& widget, const QString& file) { return Save(widget, out.filePath(file)); });
     return saved ? 0 : 1;
 }
