@@ -1,6 +1,6 @@
 // Draws the styled frames, the address frame, the pictures, the communication window in its
-// looks and a message box into PNG files in the folder given as the only argument
-// (scripts/screenshots.sh runs it under Xvfb).
+// looks, a message box and the settings pages into PNG files in the folder given as the only
+// argument (scripts/screenshots.sh runs it under Xvfb).
 #include <QDir>
 #include <QEnterEvent>
 #include <QFocusEvent>
@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <functional>
 
+#include "SettingsScreenshots.h"
 #include "ui/Application.h"
 #include "ui/DataSenderWindow.h"
 #include "ui/IPSetFrame.h"
@@ -260,6 +261,7 @@ int main(int argc, char** argv)
 
     const bool saved = Save(frames, out.filePath("frames.png")) && Save(address, out.filePath("address-frame.png"))
         && Save(pictures, out.filePath("pictures.png")) && Save(window, out.filePath("communication-window.png"))
-        && Save(box, out.filePath("message-box.png"));
+        && Save(box, out.filePath("message-box.png"))
+        && test::SaveSettingsPages([&](QWidget& widget, const QString& file) { return Save(widget, out.filePath(file)); });
     return saved ? 0 : 1;
 }
