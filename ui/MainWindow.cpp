@@ -1,6 +1,9 @@
 #include "ui/MainWindow.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
+#include <QGridLayout>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QInputDialog>
@@ -11,6 +14,7 @@
 #include "model/Conversions.h"
 #include "net/ARPManager.h"
 #include "ui/Application.h"
+#include "ui/DataSenderWindow.h"
 #include "ui/Pictures.h"
 #include "ui/SetIPWizard.h"
 
@@ -129,8 +133,18 @@ TfQUBRA::TfQUBRA(TDataManager& DataManager, TMainWindowServices Services, QWidge
       lblFooter(Label(pnlFooter, "lblFooter", QStringLiteral("QUBRA 232 – domovská stránka produktu: ") + kHomePage.host(),
                       QRect(10, 4, 863, 16))),
       Services(std::move(Services)),
-      FController(std::make_unique<TDeviceController>(DataManager, *this->Services.Boxes, this->Services.CreateView))
+      OwnBoxes(this->Services.Boxes ? nullptr : std::make_unique<TQtMessageBoxView>(this))
 {
+    if (OwnBoxes) this->Services.Boxes = OwnBoxes.get();
+    if (!this->Services.CreateView) this->Services.CreateView = QtDataSenderViews(this);
+    FController = std::make_unique<TDeviceController>(DataManager, *this->Services.Boxes, this->Services.CreateView);
+    Pages = new TSettingsPages(DataManager, FController->DeviceIP, pnlNastav);
+    auto* holder = new QGridLayout(pnlNastav);
+    holder->setContentsMargins(0, 0, 0, 0);
+    holder->addWidget(Pages);
+    Pages->SetTabHandler([this](const std::string& Tab) { TabClick(Tab == "tabSit" ? tabSit : tabTeplomer); });
+    if (auto* list = qobject_cast<QComboBox*>(Pages->Control("ComboBox8"))) list->view()->setMinimumWidth(260);
+
     if (!this->Services.Prompt)
         this->Services.Prompt = [this](const QString& Caption, const QString& Prompt, const QString& Text) {
             bool ok = false;
@@ -179,6 +193,7 @@ TfQUBRA::TfQUBRA(TDataManager& DataManager, TMainWindowServices Services, QWidge
     }
 
     SelectTab(tabTeplomer);
+    ShowSettingsPage(PageOfTab(tabTeplomer));
     ShowPanels();
     // Seen before any focused control and before Qt's mnemonics.
     qApp->installEventFilter(this);
@@ -331,17 +346,11 @@ void TfQUBRA::SelectTab(TfrmTlacMenu* Tab)
     for (auto* tab : pnlMenuItems->findChildren<TfrmTlacMenu*>(Qt::FindDirectChildrenOnly)) tab->SetSelected(tab == Tab);
 }
 
-void TfQUBRA::ShowSettingsPage(QWidget* Page)
-{
-    for (const char* name : {"pnlNastTepl", "pnlNastNet"})
-        if (QWidget* page = pnlNastav->findChild<QWidget*>(QString::fromLatin1(name))) page->setVisible(page == Page);
-}
+void TfQUBRA::ShowSettingsPage(QWidget* Page) { Pages->ShowPage(Page); }
 
-// The settings pages come as a widget of their own, placed in pnlNastav; until they are there
-// the record has no controls to go to or come from.
-void TfQUBRA::RecordToControls() {}
+void TfQUBRA::RecordToControls() { Pages->Binding().RecordToControls(); }
 
-void TfQUBRA::ControlsToRecord() {}
+void TfQUBRA::ControlsToRecord() { Pages->Binding().ControlsToRecord(); }
 
 void TfQUBRA::MenuHintEnter(QWidget* Sender)
 {
@@ -379,7 +388,7 @@ bool TfQUBRA::HandleAltKey(int Key)
 
 QWidget* TfQUBRA::PageOfTab(TfrmTlacMenu* Tab) const
 {
-    return pnlNastav->findChild<QWidget*>(Tab == tabSit ? QStringLiteral("pnlNastNet") : QStringLiteral("pnlNastTepl"));
+    return Pages->Container(Tab == tabSit ? "pnlNastNet" : "pnlNastTepl");
 }
 
 // Alt+letter is looked at before the focused control and before Qt's own shortcuts: a

@@ -10,6 +10,8 @@
 
 #include "control/DeviceController.h"
 #include "i18n/LanguageIni.h"
+#include "ui/MessageBoxes.h"
+#include "ui/SettingsPages.h"
 #include "ui/TlacFrames.h"
 
 namespace qubra {
@@ -25,7 +27,8 @@ using TTextPrompt = std::function<std::optional<QString>(const QString& Caption,
 using TWizardRunner = std::function<int(TDeviceController& Controller, TMACAddress& MAC)>;
 
 // What the main window talks through: its own message boxes, the communication windows'
-// views, the input prompt and the address wizard. Tests give scripted ones.
+// views, the input prompt and the address wizard. Tests give scripted ones; those not given
+// are the Qt ones.
 struct TMainWindowServices {
     TMessageBoxView* Boxes = nullptr;
     TDataSenderViewFactory CreateView;
@@ -42,7 +45,7 @@ class TfQUBRA : public QWidget {
 public:
     static constexpr QSize ClientSize{883, 708};
 
-    TfQUBRA(TDataManager& DataManager, TMainWindowServices Services, QWidget* Parent = nullptr);
+    TfQUBRA(TDataManager& DataManager, TMainWindowServices Services = {}, QWidget* Parent = nullptr);
     ~TfQUBRA() override;
 
     TDeviceController& Controller() { return *FController; }
@@ -76,6 +79,8 @@ public:
     TfrmTlacMenu* const tabTeplomer;
     TfrmTlacMenu* const tabSit;
     QWidget* const pnlNastav;
+    // The data-channel page pnlNastTepl and the network page pnlNastNet, in pnlNastav.
+    TSettingsPages* Pages = nullptr;
     TfrmTlacitko* const cmdSaveVals;
     TfrmTlacitko* const cmdLoadVals;
     TfrmTlacitko* const cmdDefaultVal;
@@ -108,7 +113,7 @@ public:
 
     // The Alt shortcuts; true when the key was one and its command ran.
     bool HandleAltKey(int Key);
-    // The settings page of a tab (pnlNastTepl, pnlNastNet); none before the pages are built.
+    // The settings page of a tab: pnlNastTepl or pnlNastNet.
     QWidget* PageOfTab(TfrmTlacMenu* Tab) const;
 
 protected:
@@ -131,6 +136,7 @@ private:
     void Warn(const TMessage& Caption, const TMessage& Text);
 
     TMainWindowServices Services;
+    std::unique_ptr<TQtMessageBoxView> OwnBoxes;
     std::unique_ptr<TDeviceController> FController;
 };
 

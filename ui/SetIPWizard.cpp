@@ -148,8 +148,7 @@ void TfSetIPWiz::GoToIPPage()
     case TStepOutcome::NotDone: settings = {"", 0, "0.0.0.0"}; break;
     case TStepOutcome::Done: break;
     }
-    IPSet->SetValues(QString::fromStdString(settings.IP), QString::fromStdString(IPToStr(settings.Mask)),
-                     QString::fromStdString(settings.Gateway));
+    IPSet->SetValues(settings.IP, IPToStr(settings.Mask), settings.Gateway);
 }
 
 void TfSetIPWiz::cmdSetIPClick()

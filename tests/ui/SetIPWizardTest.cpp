@@ -109,7 +109,7 @@ TEST_F(SetIPWizardTest, ASuccessEndsWithTheTickAndTheAddressAsTyped)
     Start();
     Next(QStringLiteral("00-20-4a-00-00-01"));
     ASSERT_EQ(Wizard->PageOnShow(), Wizard->pnlIP);
-    Wizard->IPSet->SetValues(QStringLiteral("127.0.0.9"), QStringLiteral("255.0.0.0"), QString());
+    Wizard->IPSet->SetValues("127.0.0.9", "255.0.0.0", "");
     Wizard->cmdSetIPClick();
 
     EXPECT_EQ(Wizard->ResultCode, TfSetIPWiz::ResultAssigned);
@@ -129,7 +129,7 @@ TEST_F(SetIPWizardTest, ARefusedAssignmentOffersAgainAndCancelThenEndsWithTwo)
     TSimDevice& device = AddDevice("127.0.0.4");
     Start();
     Next(QStringLiteral("00-20-4a-00-00-01"));
-    Wizard->IPSet->SetValues(QStringLiteral("10.1.2.3"), QStringLiteral("255.0.0.0"), QString());
+    Wizard->IPSet->SetValues("10.1.2.3", "255.0.0.0", "");
     Boxes.Answers = {TMessageAnswer::No};
     Wizard->cmdSetIPClick();
     EXPECT_EQ(Wizard->ResultCode, TfSetIPWiz::ResultFailed);
@@ -150,7 +150,7 @@ TEST_F(SetIPWizardTest, InvalidValuesKeepTheSecondPage)
     AddDevice("127.0.0.4");
     Start();
     Next(QStringLiteral("00-20-4a-00-00-01"));
-    Wizard->IPSet->SetValues(QStringLiteral("255.255.255.255"), QString(), QString());
+    Wizard->IPSet->SetValues("255.255.255.255", "", "");
     Wizard->cmdSetIP->click();
     EXPECT_EQ(Wizard->PageOnShow(), Wizard->pnlIP);
     ASSERT_EQ(Boxes.Questions.size(), 1u);
