@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QShortcut>
+#include <QSpinBox>
 #include <QTest>
 
 #include <deque>
@@ -12,6 +13,7 @@
 #include <unistd.h>
 
 #include "i18n/Language.h"
+#include "tests/control/ControlTestSupport.h"
 #include "tests/ui/UiDeviceTestSupport.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/MainWindow.h"
@@ -252,4 +254,47 @@ TEST_F(MainWindowTest, TheStartLanguageComesFromLngIni)
     EXPECT_EQ(LanguageFile, "given.lng.xml") << "a file given at start wins";
     LanguageFile = kDefaultLanguageFile;
     std::filesystem::remove_all(folder);
+}
+
+TEST_F(MainWindowTest, FindFillsBothPagesAndWriteSendsWhatTheControlsDescribe)
+{
+    TSimDevice& device = AddDevice("127.0.0.4");
+    controltest::TRecordReader held(device.Record());
+    held.Record().SetValue("unit_port", TItemValue(std::int64_t{12345}));
+    device.SetRecord(held.Record().GetData());
+    Start();
+    FindByIP("127.0.0.4");
+    ASSERT_TRUE(SettingsOnShow()) << LastNotice();
+    auto* port = qobject_cast<QSpinBox*>(Window->Pages->Control("seSourcePort"));
+    ASSERT_NE(port, nullptr);
+    EXPECT_EQ(port->value(), 12345) << "the data-channel page";
+    EXPECT_EQ(Window->Pages->IPSet().GetIPText(), QStringLiteral("127.0.0.4")) << "the network page";
+
+    port->setValue(2101);
+    Window->WriteToDeviceClick();
+    const std::vector<TBytes> sets = device.PayloadsWithCode(kSetCode);
+    ASSERT_EQ(sets.size(), 1u) << LastNotice();
+    held.Record().SetValue("unit_port", TItemValue(std::int64_t{2101}));
+    const TBytes expected = held.Record().GetData();
+    ASSERT_EQ(sets[0].size(), expected.size());
+    EXPECT_EQ(TBytes(sets[0].begin() + 4, sets[0].end()), TBytes(expected.begin() + 4, expected.end()))
+        << "exactly the record read, with the one control changed";
+    EXPECT_TRUE(SettingsOnShow()) << "read back";
+    EXPECT_EQ(port->value(), 2101);
+}
+
+TEST_F(MainWindowTest, NoToTheSubnetQuestionSendsNothing)
+{
+    TSimDevice& device = AddDevice("127.0.0.4");
+    Start();
+    FindByIP("127.0.0.4");
+    ASSERT_TRUE(SettingsOnShow()) << LastNotice();
+    Window->Pages->IPSet().SetValues("10.1.2.3", "255.0.0.0", "0.0.0.0");
+    Boxes.Answers = {TMessageAnswer::No};
+    Window->WriteToDeviceClick();
+    ASSERT_EQ(Boxes.Questions.size(), 1u);
+    EXPECT_EQ(Boxes.Questions[0].Caption, "Varování");
+    EXPECT_EQ(Boxes.Questions[0].DefaultButton, TMessageAnswer::No);
+    EXPECT_TRUE(device.PayloadsWithCode(kSetCode).empty());
+    EXPECT_EQ(Manager->GetValue("unit_ip").AsText(), "10.1.2.3") << "the record holds the controls' values";
 }
