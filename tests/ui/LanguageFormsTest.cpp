@@ -1,6 +1,8 @@
 // The `forms` sections of the shipped language files against the windows they translate.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <set>
 #include <string>
 
@@ -51,6 +53,17 @@ void Walk(const xmlNode* Element, TControl* Control, const std::string& Path, st
 
 class LanguageFormsTest : public UiDeviceTest {
 protected:
+    // The other tests expect the built-in texts: leave a language file that translates nothing.
+    void TearDown() override
+    {
+        const std::string empty = testing::TempDir() + "empty.lng.xml";
+        std::ofstream(empty, std::ios::binary) << "<?xml version=\"1.0\" encoding=\"UTF-8\"?><language/>";
+        Language.LoadLanguage(empty);
+        std::remove(empty.c_str());
+        LanguageFile = kDefaultLanguageFile;
+        UiDeviceTest::TearDown();
+    }
+
     std::set<std::string> Addressed(const std::string& File, QWidget& Main, QWidget& Wizard)
     {
         const TXmlDocument document = TXmlDocument::ParseFile(kResources + "/" + File);
