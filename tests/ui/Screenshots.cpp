@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <functional>
 
+#include "MainWindowScreenshots.h"
 #include "SettingsScreenshots.h"
 #include "ui/Application.h"
 #include "ui/DataSenderWindow.h"
@@ -262,6 +263,9 @@ int main(int argc, char** argv)
     const bool saved = Save(frames, out.filePath("frames.png")) && Save(address, out.filePath("address-frame.png"))
         && Save(pictures, out.filePath("pictures.png")) && Save(window, out.filePath("communication-window.png"))
         && Save(box, out.filePath("message-box.png"))
-        && test::SaveSettingsPages([&](QWidget& widget, const QString& file) { return Save(widget, out.filePath(file)); });
+        && test::SaveSettingsPages([&](QWidget& widget, const QString& file) { return Save(widget, out.filePath(file)); })
+        && test::SaveMainWindowShots(Framed, [&](const QPixmap& picture, const QString& file) {
+               return picture.save(out.filePath(file));
+           });
     return saved ? 0 : 1;
 }
