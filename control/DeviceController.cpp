@@ -291,26 +291,50 @@ bool TDeviceController::WaitAndReadBack(TWindow& Window, const TMACAddress& MAC,
 
 bool TDeviceController::ReadNetworkSettings(const TMACAddress& MAC, TNetworkSettings& Settings)
 {
-    return RunCommand(false, [&] { return ReadSettings(MAC, Settings); });
+    return RunCommand(false, [&] {
+        std::string ip;
+        return Search(MAC, ip) == TStepOutcome::Done &&
+               ReadSettingsAt(ip, Settings) == TStepOutcome::Done;
+    });
 }
 
-bool TDeviceController::ReadSettings(const TMACAddress& MAC, TNetworkSettings& Settings)
+TStepOutcome TDeviceController::SearchDevice(const TMACAddress& MAC, std::string& IP)
+{
+    return RunCommand(TStepOutcome::Failed, [&] { return Search(MAC, IP); });
+}
+
+TStepOutcome TDeviceController::ReadNetworkSettingsAt(const std::string& IP, TNetworkSettings& Settings)
+{
+    return RunCommand(TStepOutcome::Failed, [&] { return ReadSettingsAt(IP, Settings); });
+}
+
+TStepOutcome TDeviceController::Search(const TMACAddress& MAC, std::string& IP)
 {
     TWindow window = OpenWindow();
     try {
-        std::string ip = window.Sender->SearchByMAC(MACToStr(MAC), "", false);
-        if (ip.empty())
-            return false;
-        window.Sender->CloseSocket();
+        IP = window.Sender->SearchByMAC(MACToStr(MAC), "", false);
+        return IP.empty() ? TStepOutcome::NotDone : TStepOutcome::Done;
+    } catch (const std::exception& error) {
+        window.Sender->ShowNotice(error.what(), kOK, TMessageIcon::Error);
+        return TStepOutcome::Failed;
+    }
+}
+
+TStepOutcome TDeviceController::ReadSettingsAt(const std::string& IP, TNetworkSettings& Settings)
+{
+    TWindow window = OpenWindow();
+    try {
+        // The device reports its own address, which may be written otherwise than searched.
+        std::string ip = IP;
         std::string gateway;
         std::uint32_t mask = 0;
         if (!window.Sender->ReadNetworkSettings(ip, gateway, mask))
-            return false;
+            return TStepOutcome::NotDone;
         Settings = {ip, mask, gateway};
-        return true;
+        return TStepOutcome::Done;
     } catch (const std::exception& error) {
         window.Sender->ShowNotice(error.what(), kOK, TMessageIcon::Error);
-        return false;
+        return TStepOutcome::Failed;
     }
 }
 

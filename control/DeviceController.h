@@ -41,6 +41,16 @@ enum class TAssignOutcome {
     Cancelled,
 };
 
+// How one step that talks to the device ended.
+enum class TStepOutcome {
+    // The device answered.
+    Done,
+    // The device was not found or did not answer.
+    NotDone,
+    // An error ended it (shown as a notice), the view asked to stop, or another command ran.
+    Failed,
+};
+
 struct TAssignResult {
     TAssignOutcome Outcome = TAssignOutcome::NotAssigned;
     // The device answered during the attempt (found, or it confirmed), or the subnet question
@@ -103,6 +113,11 @@ public:
     // Finds the device by its MAC and reads its network settings, as the address wizard does
     // before it offers them for change; false when it is not found or does not answer.
     bool ReadNetworkSettings(const TMACAddress& MAC, TNetworkSettings& Settings);
+    // The two steps of that, each in a communication window of its own, as the address wizard
+    // takes them: find the device by its MAC (IP: its address as it reports it), then read the
+    // network settings at that address. Nothing of the device on show changes.
+    TStepOutcome SearchDevice(const TMACAddress& MAC, std::string& IP);
+    TStepOutcome ReadNetworkSettingsAt(const std::string& IP, TNetworkSettings& Settings);
     // Gives the device MAC the new address, directly or through a temporary ARP entry.
     TAssignResult AssignAddress(const TMACAddress& MAC, const std::string& NewIP,
                                 std::uint32_t Mask, const std::string& Gateway);
@@ -129,7 +144,8 @@ private:
     TResult RunCommand(TResult Stopped, TBody&& Body);
 
     TWindow OpenWindow() const;
-    bool ReadSettings(const TMACAddress& MAC, TNetworkSettings& Settings);
+    TStepOutcome Search(const TMACAddress& MAC, std::string& IP);
+    TStepOutcome ReadSettingsAt(const std::string& IP, TNetworkSettings& Settings);
     // Forgets what was read from the last device, so none of it reaches the next one.
     void ForgetDevice(std::uint32_t IP, const TMACAddress& MAC);
     bool FindAndMaybeRead(std::uint32_t IP, TfDataSender* Window, const TMACAddress& MAC, bool Read);

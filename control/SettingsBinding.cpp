@@ -260,7 +260,7 @@ void TSettingsBinding::StoreDataChannel()
 
 void TSettingsBinding::StoreNetwork()
 {
-    TAddressEntry& address = FPage.IPSet();
+    TAddressFrame& address = FPage.IPSet();
     if (!address.IsValid()) throw Exception(GetText(msgSitoveNastaveni));
     FDataManager.SetValue("SetupRecord0.unit_ip", static_cast<std::int64_t>(address.GetIP()));
     FDataManager.SetValue("SetupRecord0.gateway_ip", static_cast<std::int64_t>(address.GetGateway()));

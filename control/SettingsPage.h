@@ -16,9 +16,9 @@ enum TControlEvent {
 };
 
 // The address, netmask and gateway entry frame as the settings transfer uses it.
-class TAddressEntry {
+class TAddressFrame {
 public:
-    virtual ~TAddressEntry() = default;
+    virtual ~TAddressFrame() = default;
     // Fills the three edits; a mask that is no address (255.255.255.255 included) switches the
     // automatic mask on.
     virtual void SetValues(const std::string& IPText, const std::string& MaskText,
@@ -60,7 +60,7 @@ public:
     virtual void SetFocus(const std::string& Name) = 0;
 
     // The address frame `IPSet`; its address edit is also reachable as the control "txtIP".
-    virtual TAddressEntry& IPSet() = 0;
+    virtual TAddressFrame& IPSet() = 0;
     // The main window's tab handler: selects the tab and shows its page.
     virtual void ShowTab(const std::string& TabName) = 0;
     // An error dialog with an OK button.

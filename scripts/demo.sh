@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, starts a simulated device on loopback and reads its setup
-# record with qubra-cli; the simulated device is stopped however the script ends. BUILD_DIR
-# and extra CMake arguments are passed to the build. Nothing leaves the loopback interface.
+# Installs what is missing, builds, starts a simulated device on loopback and opens the desktop
+# program aimed at it; with "cli" as the first argument it reads the device's setup record with
+# qubra-cli instead. The simulated device is stopped however the script ends. BUILD_DIR and
+# extra CMake arguments are passed to the build. Nothing leaves the loopback interface.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+mode=desktop
+if [ "${1:-}" = cli ]; then
+  mode=cli
+  shift
+fi
 scripts/install-deps.sh
 scripts/build.sh "$@"
 build=${BUILD_DIR:-build}
@@ -24,7 +30,7 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 
 # An ephemeral port, shown in the simulator's "ready udp port N" line once it answers.
-"$build/apps/qubra-sim" --port 0 --broadcast none --device "$device_mac,$device_ip" >"$log" 2>&1 &
+"$build/apps/qubra-sim" --port 0 --broadcast 127.255.255.255 --device "$device_mac,$device_ip" >"$log" 2>&1 &
 sim_pid=$!
 port=
 for _ in $(seq 200); do
@@ -43,5 +49,12 @@ if [ -z "$port" ]; then
 fi
 
 echo "Simulated device $device_mac at $device_ip, UDP port $port"
-echo "\$ qubra-cli read --ip $device_ip --port $port --broadcast 127.255.255.255"
-"$build/apps/qubra-cli" read --ip "$device_ip" --port "$port" --broadcast 127.255.255.255
+if [ "$mode" = cli ]; then
+  echo "\$ qubra-cli read --ip $device_ip --port $port --broadcast 127.255.255.255"
+  "$build/apps/qubra-cli" read --ip "$device_ip" --port "$port" --broadcast 127.255.255.255
+  exit 0
+fi
+echo "In the window click \"Vyhledat podle IP\" (Alt+I) and enter $device_ip;"
+echo "\"Vyhledat podle MAC\" (Alt+M) finds it by $device_mac. Close the window to end."
+echo "\$ qubra232 --port $port --broadcast 127.255.255.255"
+"$build/apps/qubra232" --port "$port" --broadcast 127.255.255.255

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the screenshot program and draws the styled frames, the address frame and the
-# pictures into docs/screenshots/ on a virtual X display (Xvfb), as a person would see them.
+# Builds the screenshot program and draws the styled frames, the address frame, the
+# pictures, the communication window in its looks, a message box and the two settings pages
+# into docs/screenshots/ on a virtual X display (Xvfb), as a person would see them.
 # BUILD_DIR and extra CMake arguments are passed to the build.
 set -euo pipefail
 cd "$(dirname "$0")/.."

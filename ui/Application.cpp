@@ -71,10 +71,15 @@ void ShowCurrentException()
     } catch (...) {
         text = QStringLiteral("Unknown exception");
     }
+    ShowError(text);
+}
+
+void ShowError(const QString& Text)
+{
     if (auto* application = qobject_cast<TApplication*>(QCoreApplication::instance()))
-        application->ShowException(text);
+        application->ShowException(Text);
     else
-        qCritical("%s", qUtf8Printable(text));
+        qCritical("%s", qUtf8Printable(Text));
 }
 
 } // namespace qubra

@@ -55,6 +55,8 @@ private:
 // Called in a catch block: shows the exception being handled in the application's default
 // error box. Every exception that escapes a handler ends here.
 void ShowCurrentException();
+// Shows Text in the application's default error box.
+void ShowError(const QString& Text);
 
 // The handler wrapped for connecting to a Qt signal or posting to the event loop: an exception
 // that escapes it goes to ShowCurrentException right there. Qt's widget libraries are built

@@ -50,13 +50,13 @@ std::uint32_t Tfrm_IPSet::GetMask() const { return Entry().GetMask(); }
 
 std::uint32_t Tfrm_IPSet::GetGateway() const { return Entry().GetGateway(); }
 
-void Tfrm_IPSet::SetValues(const QString& IPText, const QString& MaskText, const QString& GatewayText)
+void Tfrm_IPSet::SetValues(const std::string& IPText, const std::string& MaskText, const std::string& GatewayText)
 {
     SetAutoMask(false);
-    txtIP->setText(IPText);
-    txtMask->setText(MaskText);
-    txtGate->setText(GatewayText);
-    SetAutoMask(TAddressEntry::AutoMaskFor(MaskText.toStdString()));
+    txtIP->setText(QString::fromStdString(IPText));
+    txtMask->setText(QString::fromStdString(MaskText));
+    txtGate->setText(QString::fromStdString(GatewayText));
+    SetAutoMask(TAddressEntry::AutoMaskFor(MaskText));
 }
 
 void Tfrm_IPSet::SetAutoMask(bool On)

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "control/AddressEntry.h"
+#include "control/SettingsPage.h"
 #include "ui/Anchors.h"
 
 namespace qubra {
@@ -15,8 +16,8 @@ namespace qubra {
 // The entry block for an IP address, a netmask and a gateway. While `chAutoMask` is ticked the
 // mask follows the address's standard mask (on Enter in `txtIP` and when `txtIP` loses the
 // focus) and `txtMask` is disabled. The values are 32-bit IPv4 values, first octet in the
-// least significant byte.
-class Tfrm_IPSet : public QFrame {
+// least significant byte. The settings pages reach it through TAddressFrame.
+class Tfrm_IPSet : public QFrame, public TAddressFrame {
     Q_OBJECT
 
 public:
@@ -30,18 +31,18 @@ public:
     QLabel* const Label3;
     QLineEdit* const txtGate;
 
-    bool IsValid() const;
-    std::uint32_t GetIP() const;
+    bool IsValid() const override;
+    std::uint32_t GetIP() const override;
     // 0 while the automatic mask is on or the mask is empty.
-    std::uint32_t GetMask() const;
+    std::uint32_t GetMask() const override;
     // 0 when the gateway is empty.
-    std::uint32_t GetGateway() const;
+    std::uint32_t GetGateway() const override;
     // The address as typed.
     QString GetIPText() const { return txtIP->text(); }
     // Fills the three edits; the mask 255.255.255.255, or a mask text that is no address,
     // switches the automatic mask on (which then shows the address's standard mask), any
     // other mask switches it off.
-    void SetValues(const QString& IPText, const QString& MaskText, const QString& GatewayText);
+    void SetValues(const std::string& IPText, const std::string& MaskText, const std::string& GatewayText) override;
 
     bool AutoMask() const { return chAutoMask->isChecked(); }
     void SetAutoMask(bool On);

@@ -58,4 +58,10 @@ QIcon ApplicationIcon()
     return icon;
 }
 
+TImageList::TImageList(QObject* Parent) : QObject(Parent)
+{
+    setObjectName(QStringLiteral("ImageList1"));
+    for (int i = 0; i < Count; ++i) Pictures[i] = RenderPicture(static_cast<TNoticePicture>(i));
+}
+
 } // namespace qubra

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QIcon>
+#include <QObject>
 #include <QPixmap>
 #include <QString>
+
+#include <array>
 
 namespace qubra {
 
@@ -29,5 +32,18 @@ QPixmap RenderPicture(const QString& Path, QSize Size);
 QPixmap RenderPicture(TPicture Picture, QSize Size);
 QPixmap RenderPicture(TNoticePicture Picture, QSize Size = QSize(32, 32));
 QIcon ApplicationIcon();
+
+// A window's image list `ImageList1`: the six notice pictures at 32 x 32, drawn once.
+class TImageList : public QObject {
+public:
+    static constexpr int Count = 6;
+
+    explicit TImageList(QObject* Parent);
+
+    QPixmap Picture(TNoticePicture Picture) const { return Pictures[static_cast<int>(Picture)]; }
+
+private:
+    std::array<QPixmap, Count> Pictures;
+};
 
 } // namespace qubra

@@ -14,9 +14,11 @@
 #include "sim/TSimUdpHost.h"
 #include "tests/control/ControlTestSupport.h"
 #include "tests/conversation/ConversationTestSupport.h"
+#include "tests/conversation/SharedView.h"
 
 using namespace qubra;
 using qubra::controltest::kSetCode;
+using qubra::test::TSharedView;
 
 namespace {
 
@@ -28,27 +30,6 @@ TMACAddress MACOf(const std::string& Text)
     StrToMAC(Text, mac.data());
     return mac;
 }
-
-// Every communication window and notice window records into the test's one view.
-class TSharedView : public TDataSenderView {
-public:
-    explicit TSharedView(TRecordingView& Target) : Target(Target) {}
-    void SetCaption(const std::string& Text) override { Target.SetCaption(Text); }
-    void SetStatus(const std::string& Text) override { Target.SetStatus(Text); }
-    void SetPosition(int Position) override { Target.SetPosition(Position); }
-    void SetLook(TSenderLook Look) override { Target.SetLook(Look); }
-    void SetAnimation(bool Playing) override { Target.SetAnimation(Playing); }
-    void Pump() override { Target.Pump(); }
-    void KeepAlive() override { Target.KeepAlive(); }
-    bool CancelRequested() override { return Target.CancelRequested(); }
-    TMessageAnswer MessageBox(const TMessageBox& Box) override { return Target.MessageBox(Box); }
-    void ShowNotice(const std::string& Caption, TMessageIcon Icon) override { Target.ShowNotice(Caption, Icon); }
-    void Close() override { Target.Close(); }
-    std::unique_ptr<TDataSenderView> CreateNoticeView() override { return std::make_unique<TSharedView>(Target); }
-
-private:
-    TRecordingView& Target;
-};
 
 class DeviceControllerTest : public ::testing::Test {
 protected:
@@ -245,6 +226,33 @@ TEST_F(DeviceControllerTest, NetworkSettingsAreReadFromTheDeviceFoundByItsMAC)
 
     EXPECT_FALSE(Controller->ReadNetworkSettings(MACOf("00-20-4a-00-00-77"), settings));
     EXPECT_EQ(settings.Gateway, "127.0.0.254") << "unchanged";
+}
+
+TEST_F(DeviceControllerTest, TheWizardsStepsTellNotFoundFromNoAnswerAndKeepTheDeviceOnShow)
+{
+    TSimDevice& device = AddDevice("127.0.0.4");
+    TBytes stored = device.Record();
+    stored[kSimHostBitsOffset] = 0;
+    device.SetRecord(stored);
+    Start();
+    ASSERT_TRUE(Controller->FindByIP(StrToIP("127.0.0.4")));
+    const TMACAddress shown = Controller->DeviceMAC;
+
+    std::string ip;
+    EXPECT_EQ(Controller->SearchDevice(MACOf("00-20-4a-00-00-77"), ip), TStepOutcome::NotDone);
+    ASSERT_EQ(Controller->SearchDevice(MACOf(kMAC), ip), TStepOutcome::Done);
+    EXPECT_EQ(ip, "127.0.0.4");
+
+    TNetworkSettings settings;
+    ASSERT_EQ(Controller->ReadNetworkSettingsAt(ip, settings), TStepOutcome::Done);
+    EXPECT_EQ(settings.IP, "127.0.0.4");
+    EXPECT_EQ(settings.Mask, 0xFFFFFFFFu) << "no host bits: the standard mask";
+    EXPECT_EQ(Controller->ReadNetworkSettingsAt("127.0.0.9", settings), TStepOutcome::NotDone);
+    EXPECT_EQ(settings.IP, "127.0.0.4") << "unchanged";
+
+    EXPECT_TRUE(Controller->DeviceLoaded);
+    EXPECT_EQ(Controller->DeviceMAC, shown);
+    EXPECT_TRUE(View.Notices.empty());
 }
 
 TEST_F(DeviceControllerTest, NothingIsWrittenForADeviceNotLoaded)

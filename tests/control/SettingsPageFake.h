@@ -32,7 +32,7 @@ class TFakePage;
 
 // The address frame with the behaviour of the real one: automatic mask from the address,
 // validity of the three texts. Its controls live in the page.
-class TFakeAddressFrame : public TAddressEntry {
+class TFakeAddressFrame : public TAddressFrame {
 public:
     explicit TFakeAddressFrame(TFakePage& Page) : Page(Page) {}
     void SetValues(const std::string& IPText, const std::string& MaskText, const std::string& GatewayText) override;
@@ -110,7 +110,7 @@ public:
         At(Name);
         Log.push_back("focus:" + Name);
     }
-    TAddressEntry& IPSet() override { return Frame; }
+    TAddressFrame& IPSet() override { return Frame; }
     void ShowTab(const std::string& TabName) override { Log.push_back("tab:" + TabName); }
     void ShowErrorMessage(const std::string& Text) override { Log.push_back("error:" + Text); }
 

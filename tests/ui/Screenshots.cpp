@@ -1,5 +1,6 @@
-// Draws the styled frames, the address frame and the pictures into PNG files in the folder
-// given as the only argument (scripts/screenshots.sh runs it under Xvfb).
+// Draws the styled frames, the address frame, the pictures, the communication window in its
+// looks, a message box and the settings pages into PNG files in the folder given as the only
+// argument (scripts/screenshots.sh runs it under Xvfb).
 #include <QDir>
 #include <QEnterEvent>
 #include <QFocusEvent>
@@ -7,12 +8,17 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 #include <QLabel>
+#include <QPainter>
 
 #include <cstdio>
 #include <functional>
 
+#include "MainWindowScreenshots.h"
+#include "SettingsScreenshots.h"
 #include "ui/Application.h"
+#include "ui/DataSenderWindow.h"
 #include "ui/IPSetFrame.h"
+#include "ui/MessageBoxes.h"
 #include "ui/Pictures.h"
 #include "ui/SearchAnimation.h"
 #include "ui/TlacFrames.h"
@@ -97,6 +103,48 @@ QLabel* Picture(const QPixmap& Pixmap)
     return label;
 }
 
+// A window as a person sees it: its client area in a plain frame under a title bar with its
+// caption (the virtual display has no window manager to draw them).
+QPixmap Framed(QWidget& Window)
+{
+    Window.show();
+    QApplication::processEvents();
+    const QPixmap client = Window.grab();
+    constexpr int border = 1, title = 20;
+    QPixmap framed(client.width() + 2 * border, client.height() + title + 2 * border);
+    framed.fill(QColor(96, 96, 96));
+    QPainter painter(&framed);
+    const QRect bar(border, border, client.width(), title);
+    painter.fillRect(bar, QColor(220, 226, 234));
+    painter.setPen(Qt::black);
+    painter.drawText(bar.adjusted(6, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, Window.windowTitle());
+    painter.drawPixmap(border, border + title, client);
+    return framed;
+}
+
+// The communication window as the engine leaves it after Drive.
+QPixmap CommunicationWindow(const std::function<void(TQtDataSenderView&)>& Drive)
+{
+    TQtDataSenderView view(nullptr);
+    view.SetCaption("Komunikace...");
+    Drive(view);
+    return Framed(*view.Dialog());
+}
+
+// The notice with Icon, as it is on show while it waits for its button.
+QPixmap Notice(const std::string& Text, TMessageIcon Icon)
+{
+    QPixmap shot;
+    SetNoticeScript([&](TDataSenderDialog& notice) { shot = Framed(notice); });
+    CommunicationWindow([&](TQtDataSenderView& view) {
+        view.SetStatus(Text);
+        view.SetLook(TSenderLook::Notice);
+        view.ShowNotice("OK", Icon);
+    });
+    SetNoticeScript(nullptr);
+    return shot;
+}
+
 bool Save(QWidget& Widget, const QString& File)
 {
     Widget.show();
@@ -173,7 +221,51 @@ int main(int argc, char** argv)
     }
     pictures.Row("search\n(twice the size)", {strip});
 
+    TSheet window;
+    // The search look a few animation frames into a search.
+    window.Row("search", {Captioned(Picture(CommunicationWindow([](TQtDataSenderView& view) {
+                                        view.SetLook(TSenderLook::Search);
+                                        view.SetStatus("Vyhledávám zařízení 192.168.1.254...");
+                                        view.SetAnimation(true);
+                                        TSearchAnimation* anim = view.Dialog()->Anim;
+                                        while (anim->Frame() != 2) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+                                    })),
+                                    "animation playing (frame 3 of 8)")});
+    window.Row("exchange", {Captioned(Picture(CommunicationWindow([](TQtDataSenderView& view) {
+                                          view.SetLook(TSenderLook::Exchange);
+                                          view.SetPosition(67);
+                                          view.SetStatus("Předávám požadavek na záznam č.2 z 3...");
+                                      })),
+                                      "2 of 3 records requested")});
+    window.Row("notices", {Captioned(Picture(Notice("Zařízení nebylo nalezeno", TMessageIcon::Error)), "error"),
+                           Captioned(Picture(Notice("Nastavení zařízení se nezdařilo kompletně", TMessageIcon::Warning)),
+                                     "warning")});
+    window.Row("", {Captioned(Picture(Notice("Záznam uložen.", TMessageIcon::Information)), "information"),
+                    Captioned(Picture(Notice("Komunikace se zařízením selhala!\r\nPravděpodobnou příčinou je "
+                                             "nekompatibilní síťové nastavení zařízení (IP: 10.0.0.5)",
+                                             TMessageIcon::Question)),
+                              "question, a text of two lines")});
+
+    // The question before an address outside the workstation's subnets is given.
+    TSheet box;
+    QPixmap boxShot;
+    SetMessageBoxScript([&](QMessageBox& shown) {
+        boxShot = Framed(shown);
+        return TMessageAnswer::No;
+    });
+    ShowMessageBox(nullptr, {"Varování",
+                             "Adresa, kterou chcete přiřadit (10.1.2.3) nepřísluší stejné podsíti jako tento počítač."
+                             "\r\nChcete ji přesto přiřadit?",
+                             TMessageButtons::YesNo, TMessageIcon::Warning, TMessageAnswer::No});
+    SetMessageBoxScript(nullptr);
+    box.Row("Yes/No box,\nNo the default", {Picture(boxShot)});
+
     const bool saved = Save(frames, out.filePath("frames.png")) && Save(address, out.filePath("address-frame.png"))
-        && Save(pictures, out.filePath("pictures.png"));
+        && Save(pictures, out.filePath("pictures.png")) && Save(window, out.filePath("communication-window.png"))
+        && Save(box, out.filePath("message-box.png"))
+        && test::SaveSettingsPages([&](QWidget& widget, const QString& file) { return Save(widget, out.filePath(file)); })
+        && test::SaveMainWindowShots(Framed, [&](const QPixmap& picture, const QString& file) {
+               return picture.save(out.filePath(file));
+           });
     return saved ? 0 : 1;
 }

@@ -3,13 +3,19 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QColor>
+#include <QFile>
 #include <QRect>
+#include <QTemporaryDir>
 
 #include <ostream>
 #include <QWidget>
 
+#include <gtest/gtest.h>
+
+#include <string>
 #include <vector>
 
+#include "i18n/Language.h"
 #include "ui/Application.h"
 
 namespace qubra::test {
@@ -22,6 +28,21 @@ struct TBoxRecorder {
     std::vector<TApplicationBox> Boxes;
     TBoxRecorder() { App().SetShowBox([this](const TApplicationBox& box) { Boxes.push_back(box); }); }
     ~TBoxRecorder() { App().SetShowBox(nullptr); }
+};
+
+// A language of its own loaded from a file with one `forms` section.
+struct TLanguageFile {
+    QTemporaryDir Dir;
+    TLanguage Lang;
+    explicit TLanguageFile(const std::string& forms)
+    {
+        const QString path = Dir.filePath("test.lng.xml");
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(("<?xml version=\"1.0\" encoding=\"utf-8\"?><language><forms>" + forms + "</forms></language>").c_str());
+        file.close();
+        Lang.LoadLanguage(path.toStdString());
+    }
 };
 
 // Lets the event loop run until Done holds or TimeoutMs has passed; false on time-out.

@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
-#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,7 +10,6 @@
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTabWidget>
-#include <QTemporaryDir>
 
 #include "UiTestSupport.h"
 #include "model/Exception.h"
@@ -63,21 +61,6 @@ struct TForm {
         for (QWidget* child : std::initializer_list<QWidget*>{Menu, IPSet, Title, Combo, Group, stack, Tabs})
             child->setParent(central);
         Window.setCentralWidget(central);
-    }
-};
-
-// Loads a language file with one `forms` section.
-struct TLanguageFile {
-    QTemporaryDir Dir;
-    TLanguage Lang;
-    explicit TLanguageFile(const std::string& forms)
-    {
-        const QString path = Dir.filePath("test.lng.xml");
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(("<?xml version=\"1.0\" encoding=\"utf-8\"?><language><forms>" + forms + "</forms></language>").c_str());
-        file.close();
-        Lang.LoadLanguage(path.toStdString());
     }
 };
 

@@ -1,0 +1,300 @@
+// The main window's commands against a simulated device on loopback, with scripted prompts,
+// message boxes and wizard.
+#include <gtest/gtest.h>
+
+#include <QShortcut>
+#include <QSpinBox>
+#include <QTest>
+
+#include <deque>
+#include <filesystem>
+#include <fstream>
+
+#include <unistd.h>
+
+#include "i18n/Language.h"
+#include "tests/control/ControlTestSupport.h"
+#include "tests/ui/UiDeviceTestSupport.h"
+#include "tests/ui/UiTestSupport.h"
+#include "ui/MainWindow.h"
+#include "ui/SetIPWizard.h"
+
+using namespace qubra;
+using namespace qubra::test;
+
+namespace {
+
+constexpr std::uint8_t kSetCode = 0xC0;
+
+class MainWindowTest : public UiDeviceTest {
+protected:
+    std::deque<std::optional<QString>> PromptAnswers;
+    std::vector<QString> PromptStarts;
+    // What the wizard does when it runs; none: it is not expected to run.
+    std::function<int(TMACAddress& MAC)> Wizard;
+    int WizardRuns = 0;
+    std::unique_ptr<TfQUBRA> Window;
+
+    void Start()
+    {
+        StartDevices();
+        TMainWindowServices services;
+        services.Boxes = &Boxes;
+        services.CreateView = ViewFactory();
+        services.Prompt = [this](const QString&, const QString&, const QString& Text) -> std::optional<QString> {
+            PromptStarts.push_back(Text);
+            if (PromptAnswers.empty()) return std::nullopt;
+            auto answer = PromptAnswers.front();
+            PromptAnswers.pop_front();
+            return answer;
+        };
+        services.RunWizard = [this](TDeviceController&, TMACAddress& MAC) {
+            ++WizardRuns;
+            return Wizard ? Wizard(MAC) : TfSetIPWiz::ResultCancelled;
+        };
+        Window = std::make_unique<TfQUBRA>(*Manager, std::move(services));
+        AimAtDevices(Window->Controller());
+    }
+
+    bool SettingsOnShow() const { return !Window->pnlDevSetup->isHidden() && Window->pnlNone->isHidden(); }
+
+    void FindByIP(const char* IP)
+    {
+        PromptAnswers.push_back(QString::fromLatin1(IP));
+        Window->FindByIPClick();
+    }
+};
+
+} // namespace
+
+TEST_F(MainWindowTest, StartsWithTheEmptyPanelAndTheDesignedTexts)
+{
+    Start();
+    EXPECT_EQ(Window->size(), TfQUBRA::ClientSize);
+    EXPECT_EQ(Window->windowTitle(), QStringLiteral("QUBRA 232 - nastavení"));
+    EXPECT_FALSE(Window->pnlNone->isHidden());
+    EXPECT_TRUE(Window->pnlDevSetup->isHidden());
+    EXPECT_TRUE(Window->lblTitulek->text().isEmpty());
+    EXPECT_TRUE(Window->tabTeplomer->Selected());
+    EXPECT_FALSE(Window->tabSit->Selected());
+
+    Window->MenuHintEnter(Window->menuMAC);
+    EXPECT_EQ(Window->lblTitulek->text(), QStringLiteral("Vyhledat zařízení podle známé MAC adresy"));
+    Window->MenuHintLeave(Window->menuMAC);
+    EXPECT_TRUE(Window->lblTitulek->text().isEmpty());
+}
+
+TEST_F(MainWindowTest, FindByIPShowsTheDeviceAndSeedsTheNextPrompt)
+{
+    AddDevice("127.0.0.4");
+    Start();
+    FindByIP("127.0.0.4");
+    ASSERT_EQ(PromptStarts.size(), 1u);
+    EXPECT_EQ(PromptStarts[0], QStringLiteral("192.168.1.254"));
+    ASSERT_TRUE(Window->Controller().DeviceLoaded) << LastNotice();
+    EXPECT_TRUE(SettingsOnShow());
+    EXPECT_EQ(Window->lblMACTitle->text(), QStringLiteral("00-20-4A-00-00-01"));
+
+    Window->FindByIPClick(); // cancelled
+    EXPECT_EQ(PromptStarts.back(), QStringLiteral("127.0.0.4"));
+    Window->FindByMACClick(); // cancelled
+    EXPECT_EQ(PromptStarts.back(), QStringLiteral("00-20-4a-00-00-01")) << "the device on show";
+
+    Window->CloseSettings();
+    EXPECT_FALSE(SettingsOnShow());
+    EXPECT_FALSE(IsZeroMAC(Window->Controller().DeviceMAC)) << "the identity stays";
+}
+
+TEST_F(MainWindowTest, InvalidPromptTextsWarnAndChangeNothing)
+{
+    TSimDevice& device = AddDevice("127.0.0.4");
+    Start();
+    FindByIP("127.0.0.4");
+    ASSERT_TRUE(SettingsOnShow());
+    const auto received = device.Received().size();
+
+    FindByIP("127.0.0.256");
+    ASSERT_EQ(Boxes.Questions.size(), 1u);
+    EXPECT_EQ(Boxes.Questions[0].Caption, "Upozornění");
+    EXPECT_EQ(Boxes.Questions[0].Text, "Toto není platná IP adresa");
+    EXPECT_EQ(Boxes.Questions[0].Icon, TMessageIcon::Warning);
+
+    PromptAnswers.push_back(QStringLiteral("00-20-4a-00-00"));
+    Window->FindByMACClick();
+    ASSERT_EQ(Boxes.Questions.size(), 2u);
+    EXPECT_EQ(Boxes.Questions[1].Text, "Toto není platná MAC adresa");
+
+    TBoxRecorder errors;
+    PromptAnswers.push_back(QStringLiteral("00:20:4a:00:00:02"));
+    Guarded([this] { Window->FindByMACClick(); })();
+    ASSERT_EQ(errors.Boxes.size(), 1u) << "the conversion error";
+    EXPECT_EQ(Window->Controller().DeviceMAC, MACOf(kSimMAC));
+    EXPECT_TRUE(SettingsOnShow());
+    EXPECT_EQ(device.Received().size(), received) << "nothing sent";
+}
+
+TEST_F(MainWindowTest, ADeviceThatAnswersTheSearchButNotTheQueryLeavesTheEmptyPanel)
+{
+    TSimKnobs shortAnswers;
+    shortAnswers.ShortAnswers = 8;
+    AddDevice("127.0.0.4", shortAnswers);
+    Start();
+    FindByIP("127.0.0.4");
+    EXPECT_FALSE(SettingsOnShow());
+    EXPECT_EQ(LastNotice(), "Komunikace se zařízením selhala!");
+    EXPECT_EQ(Window->Controller().DeviceMAC, MACOf(kSimMAC)) << "found by the search";
+}
+
+TEST_F(MainWindowTest, SetIPAsksOnlyAboutADeviceThatIsNotOnShow)
+{
+    AddDevice("127.0.0.4");
+    Start();
+    Wizard = [](TMACAddress& MAC) {
+        MAC = MACOf(kSimMAC);
+        return TfSetIPWiz::ResultAssigned;
+    };
+    Boxes.Answers = {TMessageAnswer::No};
+    Window->SetIPClick();
+    EXPECT_EQ(WizardRuns, 1);
+    ASSERT_EQ(Boxes.Questions.size(), 1u) << "no device on show: the question";
+    EXPECT_EQ(Boxes.Questions[0].Text, "Chcete toto zařízení nastavit?");
+    EXPECT_FALSE(SettingsOnShow()) << "No ends it";
+
+    Boxes.Answers = {TMessageAnswer::Yes};
+    Window->SetIPClick();
+    EXPECT_EQ(Boxes.Questions.size(), 2u);
+    ASSERT_TRUE(SettingsOnShow()) << LastNotice();
+
+    Window->SetIPClick();
+    EXPECT_EQ(Boxes.Questions.size(), 2u) << "the device on show: no question";
+    EXPECT_TRUE(SettingsOnShow());
+
+    Wizard = [](TMACAddress&) { return TfSetIPWiz::ResultFailed; };
+    Window->SetIPClick();
+    EXPECT_EQ(WizardRuns, 4);
+    EXPECT_EQ(Boxes.Questions.size(), 2u) << "a wizard that assigned nothing ends the command";
+}
+
+TEST_F(MainWindowTest, AltKeysForTheSettingsWorkOnlyWhileTheyAreOnShow)
+{
+    AddDevice("127.0.0.4");
+    Start();
+    Window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Window.get()));
+    Window->activateWindow();
+    // Qt's own mnemonics must not get the keys first.
+    int mnemonicRuns = 0;
+    auto* mnemonic = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_I), Window.get());
+    QObject::connect(mnemonic, &QShortcut::activated, [&] { ++mnemonicRuns; });
+
+    for (int key : {Qt::Key_N, Qt::Key_Z, Qt::Key_H, Qt::Key_X, Qt::Key_T, Qt::Key_O})
+        EXPECT_FALSE(Window->HandleAltKey(key)) << "empty panel: key " << key << " goes on";
+
+    PromptAnswers.push_back(QStringLiteral("127.0.0.4"));
+    QTest::keyClick(Window.get(), Qt::Key_I, Qt::AltModifier);
+    EXPECT_EQ(PromptStarts.size(), 1u) << "Alt+I finds by IP";
+    EXPECT_EQ(mnemonicRuns, 0);
+    ASSERT_TRUE(SettingsOnShow()) << LastNotice();
+
+    QTest::keyClick(Window.get(), Qt::Key_O, Qt::AltModifier);
+    EXPECT_TRUE(Window->tabSit->Selected());
+    QTest::keyClick(Window.get(), Qt::Key_T, Qt::AltModifier);
+    EXPECT_TRUE(Window->tabTeplomer->Selected());
+    QTest::keyClick(Window.get(), Qt::Key_X, Qt::AltModifier);
+    EXPECT_FALSE(SettingsOnShow()) << "Alt+X closes the settings";
+
+    QTest::keyClick(Window.get(), Qt::Key_M, Qt::AltModifier);
+    EXPECT_EQ(PromptStarts.size(), 2u) << "Alt+M always";
+    Window->hide();
+}
+
+TEST_F(MainWindowTest, ClosingStoresTheLanguageAndReportsWhenItCannot)
+{
+    Start();
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("qubra-mainwindow-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    Window->LanguageIni = TLanguageIni(folder.string() + "/", "");
+    LanguageFile = "english.lng.xml";
+    Window->close();
+    std::ifstream written(folder / "lng.ini", std::ios::binary);
+    std::string line;
+    std::getline(written, line);
+    EXPECT_EQ(line, "[LNG]=english.lng.xml\r");
+    EXPECT_EQ(TLanguageIni(folder.string() + "/", "").Read(), "english.lng.xml");
+
+    Window->LanguageIni = TLanguageIni((folder / "missing" / "deeper").string() + "/", "");
+    Window->close();
+    ASSERT_EQ(Boxes.Questions.size(), 1u);
+    EXPECT_EQ(Boxes.Questions[0].Text, "Can't save LNG file.");
+    EXPECT_EQ(Boxes.Questions[0].Icon, TMessageIcon::Error);
+    LanguageFile = kDefaultLanguageFile;
+    std::filesystem::remove_all(folder);
+}
+
+TEST_F(MainWindowTest, TheStartLanguageComesFromLngIni)
+{
+    Start();
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("qubra-startlang-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    const std::string directory = folder.string() + "/";
+    Window->LanguageIni = TLanguageIni(directory, "");
+    TBoxRecorder messages;
+    Window->StartLanguage();
+    EXPECT_EQ(LanguageFile, "cesky.lng.xml") << "no lng.ini";
+
+    std::ofstream(folder / "lng.ini", std::ios::binary) << "[LNG]\r\n";
+    Window->StartLanguage();
+    EXPECT_EQ(LanguageFile, "");
+    ASSERT_FALSE(messages.Boxes.empty());
+    EXPECT_EQ(messages.Boxes.back().Text, QStringLiteral("Soubor s překladem:\"\" nenalezen!"));
+
+    Window->StartLanguage("given.lng.xml");
+    EXPECT_EQ(LanguageFile, "given.lng.xml") << "a file given at start wins";
+    LanguageFile = kDefaultLanguageFile;
+    std::filesystem::remove_all(folder);
+}
+
+TEST_F(MainWindowTest, FindFillsBothPagesAndWriteSendsWhatTheControlsDescribe)
+{
+    TSimDevice& device = AddDevice("127.0.0.4");
+    controltest::TRecordReader held(device.Record());
+    held.Record().SetValue("unit_port", TItemValue(std::int64_t{12345}));
+    device.SetRecord(held.Record().GetData());
+    Start();
+    FindByIP("127.0.0.4");
+    ASSERT_TRUE(SettingsOnShow()) << LastNotice();
+    auto* port = qobject_cast<QSpinBox*>(Window->Pages->Control("seSourcePort"));
+    ASSERT_NE(port, nullptr);
+    EXPECT_EQ(port->value(), 12345) << "the data-channel page";
+    EXPECT_EQ(Window->Pages->IPSet().GetIPText(), QStringLiteral("127.0.0.4")) << "the network page";
+
+    port->setValue(2101);
+    Window->WriteToDeviceClick();
+    const std::vector<TBytes> sets = device.PayloadsWithCode(kSetCode);
+    ASSERT_EQ(sets.size(), 1u) << LastNotice();
+    held.Record().SetValue("unit_port", TItemValue(std::int64_t{2101}));
+    const TBytes expected = held.Record().GetData();
+    ASSERT_EQ(sets[0].size(), expected.size());
+    EXPECT_EQ(TBytes(sets[0].begin() + 4, sets[0].end()), TBytes(expected.begin() + 4, expected.end()))
+        << "exactly the record read, with the one control changed";
+    EXPECT_TRUE(SettingsOnShow()) << "read back";
+    EXPECT_EQ(port->value(), 2101);
+}
+
+TEST_F(MainWindowTest, NoToTheSubnetQuestionSendsNothing)
+{
+    TSimDevice& device = AddDevice("127.0.0.4");
+    Start();
+    FindByIP("127.0.0.4");
+    ASSERT_TRUE(SettingsOnShow()) << LastNotice();
+    Window->Pages->IPSet().SetValues("10.1.2.3", "255.0.0.0", "0.0.0.0");
+    Boxes.Answers = {TMessageAnswer::No};
+    Window->WriteToDeviceClick();
+    ASSERT_EQ(Boxes.Questions.size(), 1u);
+    EXPECT_EQ(Boxes.Questions[0].Caption, "Varování");
+    EXPECT_EQ(Boxes.Questions[0].DefaultButton, TMessageAnswer::No);
+    EXPECT_TRUE(device.PayloadsWithCode(kSetCode).empty());
+    EXPECT_EQ(Manager->GetValue("unit_ip").AsText(), "10.1.2.3") << "the record holds the controls' values";
+}
