@@ -188,10 +188,12 @@ bool TMySocket::WaitForData(int Timeout, bool WaitFullTime)
         for (bool woken = false;;) {
             // Decided before the look: what arrived until the limit is still taken.
             const bool last = Timeout == 0 || woken || (Timeout > 0 && steady_clock::now() >= deadline);
-            const bool got = TakeWaiting(buffer, packet, Timeout == 0 || !WaitFullTime);
-            result = result || got;
-            if ((got && !WaitFullTime) || last)
+            const int taken = TakeWaiting(buffer, packet, Timeout == 0 || !WaitFullTime);
+            result = result || taken > 0;
+            if ((taken > 0 && !WaitFullTime) || last)
                 break;
+            if (taken == kMaxTakenAtOnce)
+                continue;  // more may be waiting: look again before waiting
             const nanoseconds left =
                 Timeout < 0 ? kNoTimeLimit : std::max(deadline - steady_clock::now(), nanoseconds(0));
             woken = FReceiver ? WaitReadable(FReceiver->Queued().Handle(), FWakeUpHandle, left)
@@ -203,21 +205,19 @@ bool TMySocket::WaitForData(int Timeout, bool WaitFullTime)
     return result;
 }
 
-bool TMySocket::TakeWaiting(TBytes& Buffer, TMyPacket& Packet, bool One)
+int TMySocket::TakeWaiting(TBytes& Buffer, TMyPacket& Packet, bool One)
 {
     if (FReceiver) {
         FReceiver->Queued().Clear();
-        return !FReceiveQueue.IsEmpty();
+        return FReceiveQueue.IsEmpty() ? 0 : 1;
     }
-    bool got = false;
     // Bounded, so that a flood cannot hold a wait past its limit.
-    for (int i = 0; i < kMaxTakenAtOnce && ReceiveDatagram(FHandle, Buffer, Packet); ++i) {
+    int taken = 0;
+    while (taken < (One ? 1 : kMaxTakenAtOnce) && ReceiveDatagram(FHandle, Buffer, Packet)) {
         FReceiveQueue.Push(Packet);
-        got = true;
-        if (One)
-            break;
+        ++taken;
     }
-    return got;
+    return taken;
 }
 
 bool TMySocket::WaitUntilSent(int Timeout)

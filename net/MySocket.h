@@ -123,8 +123,8 @@ public:
 private:
     int Deliver(TMyPacket& Packet);
     // One look for datagrams during WaitForData: stores what waits in the socket (one at most
-    // when One), or, with a receive thread, tells whether its queue holds any.
-    bool TakeWaiting(TBytes& Buffer, TMyPacket& Packet, bool One);
+    // when One) and returns how many; with a receive thread 1 when its queue holds any.
+    int TakeWaiting(TBytes& Buffer, TMyPacket& Packet, bool One);
     // The receive thread's notification for the present OnDataReceive, or none.
     std::function<void()> ReceiveCall();
     void ReceiveNotify();
