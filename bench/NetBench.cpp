@@ -1,5 +1,6 @@
 // Loopback costs of the datagram transport: the round trip of one request through the send
-// thread and WaitForData, and the processor time of a wait that sees nothing.
+// thread and WaitForData, the processor time of a wait that sees nothing, and a burst of 1000
+// answers arriving within one 20 ms cycle of waits as the record exchange makes them.
 #include <benchmark/benchmark.h>
 
 #include <arpa/inet.h>
@@ -9,6 +10,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <thread>
 
@@ -95,6 +98,59 @@ void IdleWaitForData(benchmark::State& state)
     }
 }
 BENCHMARK(IdleWaitForData)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3);
+
+std::uint16_t LocalPortOf(const TMySocket& Socket)
+{
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    getsockname(Socket.Handle(), reinterpret_cast<sockaddr*>(&address), &length);
+    return ntohs(address.sin_port);
+}
+
+// A peer sends 1000 record-sized datagrams as the first of three 20 ms cycles begins: back to
+// back (spread:0), or 50 each millisecond, spread over the first cycle (spread:1). Stored: what
+// the three cycles put into the receive queue; late: what was still in the socket afterwards;
+// lost: the rest, dropped because the socket's buffer ran full.
+void BurstWithinOneCycle(benchmark::State& state)
+{
+    constexpr int kBurst = 1000;
+    constexpr int kCycles = 3;
+    test::TLoopbackPeer peer;
+    TMySocket socket;
+    socket.SetLocalIP("127.0.0.1");
+    socket.Bind();
+    const std::uint16_t port = LocalPortOf(socket);
+    const TBytes answer(120, 0xD0);
+    const bool spread = state.range(0) != 0;
+    int worstLost = 0;
+    for (auto _ : state) {
+        std::atomic<double> burstMs{0};
+        std::jthread burst([&] {
+            const auto start = std::chrono::steady_clock::now();
+            for (int i = 0; i < kBurst; ++i) {
+                if (spread && i % 50 == 0)
+                    std::this_thread::sleep_until(start + std::chrono::milliseconds(i / 50));
+                peer.SendTo(port, answer);
+            }
+            burstMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        });
+        for (int cycle = 0; cycle < kCycles; ++cycle)
+            socket.WaitForData(20, true);
+        burst.join();
+        const int stored = socket.ReceiveQueue().Count();
+        socket.ReceiveQueue().Clear();
+        while (socket.WaitForData(50, true)) {
+        }
+        const int late = socket.ReceiveQueue().Count();
+        socket.ReceiveQueue().Clear();
+        const int lost = kBurst - stored - late;
+        worstLost = std::max(worstLost, lost);
+        std::printf("burst of %d (%s) sent in %.1f ms: %d stored in %d cycles of 20 ms, %d late, %d lost\n",
+                    kBurst, spread ? "spread" : "back to back", burstMs.load(), stored, kCycles, late, lost);
+    }
+    state.counters["worst_lost"] = worstLost;
+}
+BENCHMARK(BurstWithinOneCycle)->ArgName("spread")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 } // namespace
 

@@ -94,6 +94,11 @@ bool TConsoleView::CancelRequested()
     return InterruptSignal() != 0;
 }
 
+int TConsoleView::WakeUpHandle()
+{
+    return InterruptWakeUpHandle();
+}
+
 void TConsoleView::ShowNotice(const std::string&, TMessageIcon Icon)
 {
     const char* prefix = Icon == TMessageIcon::Error     ? "error: "

@@ -51,6 +51,7 @@ public:
     void Pump() override {}
     void KeepAlive() override {}
     bool CancelRequested() override;
+    int WakeUpHandle() override;
     TMessageAnswer MessageBox(const TMessageBox& Box) override { return FConsole.Answer(Box); }
     void ShowNotice(const std::string& ButtonCaption, TMessageIcon Icon) override;
     void Close() override {}

@@ -6,6 +6,7 @@
 #include <csignal>
 
 #include "conversation/DataSenderView.h"
+#include "net/WakeUp.h"
 
 namespace qubra {
 
@@ -14,16 +15,22 @@ namespace {
 // Read by the engines of a scan on their own threads; lock-free, so a handler may write it.
 std::atomic<int> ReceivedSignal{0};
 static_assert(std::atomic<int>::is_always_lock_free);
+std::atomic<const TWakeUp*> SignalWakeUp{nullptr};
+static_assert(std::atomic<const TWakeUp*>::is_always_lock_free);
 
 void NoteSignal(int Signal)
 {
     ReceivedSignal = Signal;
+    if (const TWakeUp* wake = SignalWakeUp.load())
+        wake->Signal();
 }
 
 } // namespace
 
 void InstallInterruptHandlers()
 {
+    static const TWakeUp wake;
+    SignalWakeUp = &wake;
     struct sigaction action {};
     action.sa_handler = NoteSignal;
     sigemptyset(&action.sa_mask);
@@ -35,6 +42,12 @@ void InstallInterruptHandlers()
 int InterruptSignal()
 {
     return ReceivedSignal;
+}
+
+int InterruptWakeUpHandle()
+{
+    const TWakeUp* wake = SignalWakeUp.load();
+    return wake ? wake->Handle() : -1;
 }
 
 void ThrowIfInterrupted()

@@ -7,6 +7,10 @@ namespace qubra {
 void InstallInterruptHandlers();
 // The signal received, or 0.
 int InterruptSignal();
+// A descriptor that becomes readable once a signal was received (and stays so): the console
+// views hand it to the engines, whose waits then end at once. -1 before the handlers are
+// installed.
+int InterruptWakeUpHandle();
 // Raises EOperationCancelled once a signal was received.
 void ThrowIfInterrupted();
 // Waits until Fd can be read; a signal meanwhile raises EOperationCancelled. A plain read would

@@ -1,9 +1,7 @@
 #include "conversation/DataSender.h"
 
 #include <algorithm>
-#include <chrono>
 
-#include "conversation/WaitCycles.h"
 #include "i18n/Language.h"
 
 namespace qubra {
@@ -18,6 +16,7 @@ TfDataSender::TfDataSender(TDataSenderView& View, TDataManager* DataManager)
     MySock.SetRaisingSocketErrors(true);
     MySock.SetLocalPort(0);
     MySock.SetRemotePort(0);
+    MySock.SetWakeUpHandle(FView.WakeUpHandle());
     FView.SetCaption(GetText(msgKomunikace));
 }
 
@@ -77,17 +76,15 @@ void TfDataSender::KeepAlive()
         throw EOperationCancelled{};
 }
 
-void TfDataSender::WaitCycle(int Ms)
+void TfDataSender::WaitUntil(TWaitTime Deadline)
 {
-    using namespace std::chrono;
-    // Half the allowed gap leaves room for the draining and the keep-alive call itself.
-    constexpr milliseconds slice(TDataSenderView::kKeepAliveMs / 2);
-    const steady_clock::time_point end = steady_clock::now() + milliseconds(Ms);
-    for (milliseconds left = duration_cast<milliseconds>(end - steady_clock::now()); left.count() > 0;
-         left = duration_cast<milliseconds>(end - steady_clock::now())) {
-        MySock.WaitForData(static_cast<int>(std::min(left, slice).count()), true);
+    // Half the allowed gap leaves room for the draining and the keep-alive call itself. A wait
+    // that the view's wake-up descriptor ends early goes straight to the keep-alive, which
+    // ends the operation when the view asked to stop.
+    WaitInSlices(Clock, Deadline, TDataSenderView::kKeepAliveMs / 2, [this](int Ms) {
+        MySock.WaitForData(Ms, true);
         KeepAlive();
-    }
+    });
 }
 
 void TfDataSender::Show(const std::string& Status)
@@ -111,15 +108,16 @@ TMessageAnswer TfDataSender::Ask(const std::string& Caption, const std::string& 
 void TfDataSender::AwaitAnswers(int CycleMs, int MaxCycles, const TPacketCheck& Check,
                                 const std::function<bool()>& Cycled, bool Finished)
 {
-    for (int cycle = 0; !Finished && cycle < MaxCycles; ++cycle) {
-        WaitCycle(CycleMs);
+    if (Finished)
+        return;
+    RunCycles(Clock, CycleMs, MaxCycles, [this](TWaitTime End) { WaitUntil(End); }, [&] {
         TMyPacket packet;
         while (MySock.ReceiveQueue().Pop(packet)) {
             if (Check(packet))
                 break;  // the packets behind a match wait for the next cycle or request
         }
-        Finished = Cycled();
-    }
+        return Cycled();
+    });
 }
 
 bool TfDataSender::FromDevice(const TMyPacket& Packet) const

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "conversation/DataSenderView.h"
+#include "conversation/WaitCycles.h"
 #include "i18n/Messages.h"
 #include "model/Conversions.h"
 #include "model/DataManager.h"
@@ -53,6 +54,8 @@ public:
     std::int32_t AnsweredCount = 0;
     // The device answered the last search or address assignment.
     bool DeviceAnswered = false;
+    // Where the waits take their deadlines from; tests give a clock of their own.
+    TWaitClock Clock = std::chrono::steady_clock::now;
     TMySocket MySock;
 
     // Raised while the engine is destroyed.
@@ -107,8 +110,8 @@ private:
     // when the view asked to stop.
     void Pump();
     void KeepAlive();
-    // Waits Ms milliseconds, storing the datagrams that arrive; keeps the view alive meanwhile.
-    void WaitCycle(int Ms);
+    // Waits until Deadline, storing the datagrams that arrive; keeps the view alive meanwhile.
+    void WaitUntil(TWaitTime Deadline);
     // Runs Work, a blocking call of the address resolution, on a helper thread while this
     // thread keeps the view alive; its result or error comes back here. A stop asked for
     // meanwhile takes effect once Work has returned.
@@ -121,7 +124,8 @@ private:
                        TMessageAnswer DefaultButton);
 
     // Cycles of CycleMs, at most MaxCycles, each followed by draining the receive queue and by
-    // Cycled, which tells whether the wait is over. Finished true runs no cycle at all.
+    // Cycled, which tells whether the wait is over. The cycles end on the deadlines that
+    // RunCycles sets. Finished true runs no cycle at all.
     void AwaitAnswers(int CycleMs, int MaxCycles, const TPacketCheck& Check,
                       const std::function<bool()>& Cycled, bool Finished = false);
     bool FromDevice(const TMyPacket& Packet) const;

@@ -38,6 +38,12 @@ public:
     // The user asked to stop the operation (the window's button, Ctrl-C). The engine asks after
     // every Pump and KeepAlive and then ends the operation with EOperationCancelled.
     virtual bool CancelRequested() = 0;
+    // A descriptor that becomes readable when the view wants the engine before the next
+    // keep-alive is due: a stop asked for from another thread or a signal handler. A wait ends
+    // as soon as it can be read and goes on to KeepAlive and CancelRequested; a view that is
+    // not stopping must have cleared it by then. -1 (the default): none, a stop then takes
+    // effect at the next keep-alive.
+    virtual int WakeUpHandle() { return -1; }
     // Shows the notice look (the status as text, the picture of Icon, one button captioned
     // ButtonCaption) modally; returns once the button (or Enter or Esc) has been pressed.
     virtual void ShowNotice(const std::string& ButtonCaption, TMessageIcon Icon) = 0;

@@ -22,6 +22,20 @@ void TRecordingView::KeepAlive()
         OnKeepAlive();
 }
 
+bool TRecordingView::CancelRequested()
+{
+    // A test may take a stop back and go on with the same view.
+    if (!Cancel)
+        FWakeUp.Clear();
+    return Cancel;
+}
+
+void TRecordingView::RequestCancel()
+{
+    Cancel = true;
+    FWakeUp.Signal();
+}
+
 TMessageAnswer TRecordingView::MessageBox(const TMessageBox& Box)
 {
     Questions.push_back(Box);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "conversation/DataSenderView.h"
+#include "net/WakeUp.h"
 
 namespace qubra {
 
@@ -42,7 +44,9 @@ public:
     // Runs at every keep-alive call of a wait.
     std::function<void()> OnKeepAlive;
     // What CancelRequested answers: set it (from a hook) to play the user who stops.
-    bool Cancel = false;
+    std::atomic<bool> Cancel = false;
+    // Sets Cancel and wakes the engine's wait: the user who stops from another thread.
+    void RequestCancel();
 
     // The last status and position shown (empty and 0 before any).
     std::string Status() const { return FStatus; }
@@ -55,7 +59,8 @@ public:
     void SetAnimation(bool Playing) override { Animations.push_back(Playing); }
     void Pump() override;
     void KeepAlive() override;
-    bool CancelRequested() override { return Cancel; }
+    bool CancelRequested() override;
+    int WakeUpHandle() override { return FWakeUp.Handle(); }
     TMessageAnswer MessageBox(const TMessageBox& Box) override;
     void ShowNotice(const std::string& ButtonCaption, TMessageIcon Icon) override;
     void Close() override { ++Closes; }
@@ -63,6 +68,7 @@ public:
 
 private:
     std::string FStatus;
+    TWakeUp FWakeUp;
     TRecordingView* FOwner = nullptr;
 };
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 
 namespace qubra {
 
@@ -27,5 +29,22 @@ constexpr int ProgressPercent(int Done, int Total)
         ++quotient;
     return static_cast<int>(quotient);
 }
+
+using TWaitTime = std::chrono::steady_clock::time_point;
+// The clock the waits take their deadlines from: the steady clock, or a test's own.
+using TWaitClock = std::function<TWaitTime()>;
+
+// Runs at most MaxCycles cycles of CycleMs, each WaitUntil(the cycle's end) followed by Cycled,
+// which answers whether the wait is over. Cycle k (from 0) ends k + 1 cycle lengths after the
+// first began: what runs between the waits (draining, pumping, a busy machine) shortens the
+// next cycle instead of lengthening the whole wait. A cycle whose end has passed before it
+// began still runs; it is never dropped.
+void RunCycles(const TWaitClock& Now, int CycleMs, int MaxCycles,
+               const std::function<void(TWaitTime)>& WaitUntil, const std::function<bool()>& Cycled);
+
+// Waits until Deadline in slices: Slice(Ms) for the time left in whole milliseconds, rounded
+// up, at least 1 and at most SliceMs, until Deadline has passed. At least one slice runs, also
+// when Deadline has passed already, so that the socket is looked at in every cycle.
+void WaitInSlices(const TWaitClock& Now, TWaitTime Deadline, int SliceMs, const std::function<void(int)>& Slice);
 
 } // namespace qubra

@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 
@@ -23,6 +24,9 @@ constexpr TCharset kRecordCharset{"WINDOWS-1250", "Windows-1250"};
 // Bytes that From cannot read become U+FFFD when Lenient, else raise.
 std::string Recode(const std::string& Text, const TCharset& From, const TCharset& To, bool Lenient)
 {
+    // Both sides write ASCII alike; it needs no converter (whose module loads on first use).
+    if (std::all_of(Text.begin(), Text.end(), [](unsigned char c) { return c < 0x80; }))
+        return Text;
     const iconv_t converter = iconv_open(To.IconvName, From.IconvName);
     if (converter == reinterpret_cast<iconv_t>(-1))
         throw Exception(std::string("No conversion from ") + From.Name + " to " + To.Name);

@@ -11,20 +11,16 @@ namespace qubra {
 
 namespace {
 
-TXmlDocument ReadMappingDocument(const std::string& fileName)
+// Parsed once and kept: every manager built from the built-in mapping reads the same tree, which
+// nothing changes, so the threads of a scan may share it.
+const TXmlDocument& BuiltInMapping()
 {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(fileName, error)) return TXmlDocument::Parse(resources::QUBRA_dmi);
-    const std::uintmax_t size = std::filesystem::file_size(fileName, error);
-    if (!error && size > MaxMappingFileSize) throw Exception("Device mapping document is too large.");
-    return TXmlDocument::ParseFile(fileName);
+    static const TXmlDocument document = TXmlDocument::Parse(resources::QUBRA_dmi);
+    return document;
 }
 
-} // namespace
-
-std::unique_ptr<TDataManager> LoadDeviceMapping(const std::string& fileName)
+std::unique_ptr<TDataManager> BuildManager(const TXmlDocument& document)
 {
-    const TXmlDocument document = ReadMappingDocument(fileName);
     const xmlNode* mapping = FirstChildElement(document.DocumentElement(), "device_mapping");
     if (!mapping) throw Exception("Device mapping not found.");
     if (!HasAttribute(mapping, "device_type")) throw Exception("Device type not specified.");
@@ -32,6 +28,17 @@ std::unique_ptr<TDataManager> LoadDeviceMapping(const std::string& fileName)
     const xmlNode* dataManager = FirstChildElement(mapping, "datamanager");
     if (!dataManager) throw Exception("Data manager not defined.");
     return std::make_unique<TDataManager>(dataManager);
+}
+
+} // namespace
+
+std::unique_ptr<TDataManager> LoadDeviceMapping(const std::string& fileName)
+{
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(fileName, error)) return BuildManager(BuiltInMapping());
+    const std::uintmax_t size = std::filesystem::file_size(fileName, error);
+    if (!error && size > MaxMappingFileSize) throw Exception("Device mapping document is too large.");
+    return BuildManager(TXmlDocument::ParseFile(fileName));
 }
 
 } // namespace qubra

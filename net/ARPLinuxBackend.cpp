@@ -473,22 +473,18 @@ std::uint32_t LinuxReadTable(void* Table, std::uint32_t* Size, bool Order)
 
 } // namespace
 
-TIPHelperLoader LinuxIPHelperLoader()
+// The entry that the transport looks up after loading this module.
+extern "C" __attribute__((visibility("default"))) int QubraOpenIPHelper(TIPHelperLibrary* Library)
 {
-    return []() -> std::shared_ptr<const TIPHelperLibrary> {
-        if (TRouteNetlink probe; probe.OpenError != 0) {
-            errno = probe.OpenError;
-            return nullptr;
-        }
-        auto library = std::make_shared<TIPHelperLibrary>();
-        library->GetIpNetTable = LinuxReadTable<MIB_IPNETROW, ReadNeighbours>;
-        library->CreateIpNetEntry = [](const MIB_IPNETROW& Row) { return ChangeNeighbour(Row, true); };
-        library->DeleteIpNetEntry = [](const MIB_IPNETROW& Row) { return ChangeNeighbour(Row, false); };
-        library->SendARP = LinuxSendARP;
-        library->GetIpAddrTable = LinuxReadTable<MIB_IPADDRROW, ReadAddresses>;
-        library->GetBestInterface = LinuxGetBestInterface;
-        return library;
-    };
+    if (TRouteNetlink probe; probe.OpenError != 0)
+        return probe.OpenError;
+    Library->GetIpNetTable = LinuxReadTable<MIB_IPNETROW, ReadNeighbours>;
+    Library->CreateIpNetEntry = [](const MIB_IPNETROW& Row) { return ChangeNeighbour(Row, true); };
+    Library->DeleteIpNetEntry = [](const MIB_IPNETROW& Row) { return ChangeNeighbour(Row, false); };
+    Library->SendARP = LinuxSendARP;
+    Library->GetIpAddrTable = LinuxReadTable<MIB_IPADDRROW, ReadAddresses>;
+    Library->GetBestInterface = LinuxGetBestInterface;
+    return 0;
 }
 
 } // namespace qubra

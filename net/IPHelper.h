@@ -102,8 +102,15 @@ std::uint32_t FillIPHelperTable(std::vector<TRow> Rows, void* Table, std::uint32
 // Opens a library; nullptr with errno set when it cannot be opened.
 using TIPHelperLoader = std::function<std::shared_ptr<const TIPHelperLibrary>()>;
 
-// The host's library: rtnetlink for the tables and routes, an ARP request for SendARP.
+// The host's library: rtnetlink for the tables and routes, an ARP request for SendARP. It lives
+// in a module of its own (with libnl-route-3), loaded on first use: most commands never resolve
+// an address, and loading the netlink libraries would slow down every program start.
 TIPHelperLoader LinuxIPHelperLoader();
+
+// The module's file and its entry, which fills Library; 0, or the errno of the failure.
+constexpr const char* kIPHelperModule = "qubra-iphelper.so";
+constexpr const char* kIPHelperEntry = "QubraOpenIPHelper";
+using TIPHelperEntry = int (*)(TIPHelperLibrary* Library);
 
 // Replaces the process-wide loader and forgets the loaded (or failed) library, so the next
 // operation loads through the new one. Returns the loader it replaced.

@@ -5,13 +5,19 @@
 
 #include <algorithm>
 #include <chrono>
-#include <thread>
 
 #include "net/SocketError.h"
 #include "net/SocketIO.h"
 #include "net/SocketThreads.h"
+#include "net/WakeUp.h"
 
 namespace qubra {
+
+namespace {
+
+constexpr int kMaxTakenAtOnce = 256;
+
+} // namespace
 
 TMySocket::TMySocket() : FFamily(AF_INET), FSockType(SOCK_DGRAM), FProtocol(IPPROTO_UDP) {}
 
@@ -174,30 +180,24 @@ bool TMySocket::WaitForData(int Timeout, bool WaitFullTime)
     using namespace std::chrono;
     bool result = false;
     try {
-        const auto start = steady_clock::now();
-        const bool polling = !FReceiver;
-        TBytes buffer(polling ? MaxDatagramSize : 0);
-        TMyPacket packet;
-        std::int64_t counter = 0;
-        bool got = false;
+        const steady_clock::time_point deadline = steady_clock::now() + milliseconds(Timeout);
         if (Timeout < 0)
             WaitFullTime = false;
-        while ((!got || WaitFullTime) && (Timeout < 0 || counter <= Timeout)) {
-            if (polling) {
-                if (ReceiveDatagram(FHandle, buffer, packet)) {
-                    FReceiveQueue.Push(packet);
-                    got = result = true;
-                }
-            } else {
-                got = !FReceiveQueue.IsEmpty();
-                result = result || got;
-            }
-            if (got && !WaitFullTime)
+        TBytes buffer(FReceiver ? 0 : MaxDatagramSize);
+        TMyPacket packet;
+        for (bool woken = false;;) {
+            // Decided before the look: what arrived until the limit is still taken.
+            const bool last = Timeout == 0 || woken || (Timeout > 0 && steady_clock::now() >= deadline);
+            const int taken = TakeWaiting(buffer, packet, Timeout == 0 || !WaitFullTime);
+            result = result || taken > 0;
+            if ((taken > 0 && !WaitFullTime) || last)
                 break;
-            const std::int64_t elapsed = duration_cast<milliseconds>(steady_clock::now() - start).count();
-            counter = std::max(counter + 1, elapsed);
-            if (Timeout != 0)
-                std::this_thread::sleep_for(milliseconds(1));
+            if (taken == kMaxTakenAtOnce)
+                continue;  // more may be waiting: look again before waiting
+            const nanoseconds left =
+                Timeout < 0 ? kNoTimeLimit : std::max(deadline - steady_clock::now(), nanoseconds(0));
+            woken = FReceiver ? WaitReadable(FReceiver->Queued().Handle(), FWakeUpHandle, left)
+                              : WaitForDatagram(FHandle, FWakeUpHandle, left);
         }
     } catch (...) {
         // A wait reports what it has seen; a failure (out of memory) only ends it.
@@ -205,15 +205,24 @@ bool TMySocket::WaitForData(int Timeout, bool WaitFullTime)
     return result;
 }
 
+int TMySocket::TakeWaiting(TBytes& Buffer, TMyPacket& Packet, bool One)
+{
+    if (FReceiver) {
+        FReceiver->Queued().Clear();
+        return FReceiveQueue.IsEmpty() ? 0 : 1;
+    }
+    // Bounded, so that a flood cannot hold a wait past its limit.
+    int taken = 0;
+    while (taken < (One ? 1 : kMaxTakenAtOnce) && ReceiveDatagram(FHandle, Buffer, Packet)) {
+        FReceiveQueue.Push(Packet);
+        ++taken;
+    }
+    return taken;
+}
+
 bool TMySocket::WaitUntilSent(int Timeout)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(Timeout);
-    while (!FSendQueue.IsEmpty()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
+    return FSendQueue.WaitUntilEmpty(std::chrono::milliseconds(Timeout));
 }
 
 void TMySocket::StartReceiveThread()

@@ -98,12 +98,19 @@ public:
     int Send(const TBytes& Data);
     // Sends to IP:Port (dotted address text).
     int SendTo(const TBytes& Data, const std::string& IP, std::uint16_t Port);
-    // Polls for datagrams (see the implementation for the exact loop); Timeout in ms, negative
-    // for no limit. True when a datagram was stored into or found in ReceiveQueue. Never raises.
+    // Waits on the socket (with a receive thread: on its queue) and stores every datagram that
+    // arrives within Timeout ms into ReceiveQueue; negative waits without limit for one datagram.
+    // Without WaitFullTime it returns at the first datagram; 0 looks once. The wake-up
+    // descriptor ends it early. True when a datagram was stored into or found in ReceiveQueue.
+    // Never raises.
     bool WaitForData(int Timeout, bool WaitFullTime);
-    // Polls every 1 ms until the send thread has taken every queued datagram (a datagram it
-    // has taken leaves before Close returns); Timeout in ms. True when the queue is empty.
+    // Waits until the send thread has taken every queued datagram (a datagram it has taken
+    // leaves before Close returns); Timeout in ms. True when the queue is empty.
     bool WaitUntilSent(int Timeout);
+    // A descriptor that ends a WaitForData early once it can be read (a stop asked for from
+    // another thread or a signal handler); -1 for none. Not owned.
+    int WakeUpHandle() const { return FWakeUpHandle; }
+    void SetWakeUpHandle(int Handle) { FWakeUpHandle = Handle; }
 
     void StartReceiveThread();
     void StopReceiveThread();
@@ -115,6 +122,9 @@ public:
 
 private:
     int Deliver(TMyPacket& Packet);
+    // One look for datagrams during WaitForData: stores what waits in the socket (one at most
+    // when One) and returns how many; with a receive thread 1 when its queue holds any.
+    int TakeWaiting(TBytes& Buffer, TMyPacket& Packet, bool One);
     // The receive thread's notification for the present OnDataReceive, or none.
     std::function<void()> ReceiveCall();
     void ReceiveNotify();
@@ -136,6 +146,7 @@ private:
     bool FBroadCastAccept = false;
     TMySocketType FSocketType = stUDP;
     bool FRaisingSocketErrors = true;
+    int FWakeUpHandle = NoSocket;
 
     int FHandle = NoSocket;
     int FFamily;

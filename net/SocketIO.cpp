@@ -6,10 +6,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "net/MySocket.h"
 #include "net/SocketError.h"
+#include "net/WakeUp.h"
 
 namespace qubra {
 
@@ -117,6 +119,14 @@ bool ReceiveDatagram(int Handle, TBytes& Buffer, TMyPacket& Packet)
     Packet.IP = text;
     Packet.Port = ntohs(from.sin_port);
     return true;
+}
+
+bool WaitForDatagram(int Handle, int Wake, std::chrono::nanoseconds Timeout)
+{
+    if (LastSocketError() == WSAEWOULDBLOCK)
+        return WaitReadable(Handle, Wake, Timeout);
+    const std::chrono::nanoseconds pause = std::chrono::milliseconds(1);
+    return WaitReadable(NoSocket, Wake, Timeout < std::chrono::nanoseconds(0) ? pause : std::min(Timeout, pause));
 }
 
 int TransmitPacket(int Handle, const TMyPacket& Packet)

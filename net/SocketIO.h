@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -30,6 +31,10 @@ void CloseSocket(int Handle);
 // Reads one waiting datagram without blocking. False when none waits, on an error, and for a
 // zero-length datagram. Buffer is the receive area (its size is the largest datagram taken).
 bool ReceiveDatagram(int Handle, TBytes& Buffer, TMyPacket& Packet);
+// After a ReceiveDatagram that stored nothing: waits as WaitReadable does for the next
+// datagram. When that receive failed for another reason than want of a datagram, the socket may
+// stay readable and end every wait at once, so this pauses instead, for 1 ms at most.
+bool WaitForDatagram(int Handle, int Wake, std::chrono::nanoseconds Timeout);
 // Sends the payload to the connected peer when Packet has neither IP nor Port, else to
 // IP:Port. The byte count or -1.
 int TransmitPacket(int Handle, const TMyPacket& Packet);

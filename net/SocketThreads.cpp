@@ -2,7 +2,7 @@
 
 #include <sys/socket.h>
 
-#include <chrono>
+#include <condition_variable>
 
 #include "model/Exception.h"
 #include "net/MainThread.h"
@@ -46,21 +46,24 @@ void TSocketThread::Stop()
     Thread.join();
 }
 
-void TSocketThread::RunNotify(std::stop_token Stop)
+std::function<void()> TSocketThread::CurrentNotify()
 {
-    std::function<void()> call;
-    {
-        std::lock_guard guard(Lock);
-        call = Notify;
-    }
-    if (call)
-        MainThreadDispatcher().RunAndWait(std::move(call), Stop);
+    std::lock_guard guard(Lock);
+    return Notify;
 }
 
-void TSocketThread::PauseUnlessStopping(std::stop_token Stop)
+void TSocketThread::RunNotify(std::function<void()> Call, std::stop_token Stop)
 {
-    if (!Stop.stop_requested())
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (Call)
+        MainThreadDispatcher().RunAndWait(std::move(Call), Stop);
+}
+
+void TSocketThread::WaitForStop(std::stop_token Stop)
+{
+    std::mutex lock;
+    std::condition_variable_any stopped;
+    std::unique_lock guard(lock);
+    stopped.wait(guard, Stop, [] { return false; });
 }
 
 TMyReceiver::TMyReceiver(TMySocket* Socket)
@@ -72,14 +75,21 @@ TMyReceiver::~TMyReceiver() { Stop(); }
 
 void TMyReceiver::Execute(std::stop_token Stop)
 {
+    if (SockType != SOCK_DGRAM)
+        return WaitForStop(Stop);
+    const std::stop_callback wake(Stop, [this] { FStopping.Signal(); });
     TBytes buffer(MaxDatagramSize);
     TMyPacket packet;
     while (!Stop.stop_requested()) {
-        if (SockType == SOCK_DGRAM && ReceiveDatagram(Handle, buffer, packet)) {
+        if (ReceiveDatagram(Handle, buffer, packet)) {
+            // Taken before the datagram can be seen: a handler installed by whoever saw it
+            // does not fire for it.
+            std::function<void()> notify = CurrentNotify();
             Queue.Push(packet);
-            RunNotify(Stop);
+            FQueued.Signal();
+            RunNotify(std::move(notify), Stop);
         } else {
-            PauseUnlessStopping(Stop);
+            WaitForDatagram(Handle, FStopping.Handle(), kNoTimeLimit);
         }
     }
 }
@@ -93,12 +103,12 @@ TMySender::~TMySender() { Stop(); }
 
 void TMySender::Execute(std::stop_token Stop)
 {
+    if (SockType != SOCK_DGRAM)
+        return WaitForStop(Stop);
     TMyPacket packet;
-    while (!Stop.stop_requested()) {
-        if (SockType == SOCK_DGRAM && Queue.Pop(packet) && TransmitPacket(Handle, packet) >= 0)
-            RunNotify(Stop);
-        PauseUnlessStopping(Stop);
-    }
+    while (Queue.WaitPop(packet, Stop))
+        if (TransmitPacket(Handle, packet) >= 0)
+            RunNotify(CurrentNotify(), Stop);
 }
 
 } // namespace qubra

@@ -7,6 +7,7 @@
 
 #include "model/Bytes.h"
 #include "net/PacketQuee.h"
+#include "net/WakeUp.h"
 
 namespace qubra {
 
@@ -31,9 +32,12 @@ protected:
     // Fails with MissingSocketText when Socket is nullptr.
     TSocketThread(TMySocket* Socket, const char* MissingSocketText);
     virtual void Execute(std::stop_token Stop) = 0;
-    // Runs the notification, when set, on the main thread and waits for it.
-    void RunNotify(std::stop_token Stop);
-    static void PauseUnlessStopping(std::stop_token Stop);
+    // The notification as it is set now.
+    std::function<void()> CurrentNotify();
+    // Runs Call, when set, on the main thread and waits for it.
+    static void RunNotify(std::function<void()> Call, std::stop_token Stop);
+    // A thread with nothing to do on a stream socket waits for the end.
+    static void WaitForStop(std::stop_token Stop);
 
     const int Handle;
     const int SockType;
@@ -44,18 +48,25 @@ private:
     std::jthread Thread;
 };
 
-// Takes datagrams from the socket into its ReceiveQueue.
+// Takes datagrams from the socket into its ReceiveQueue, waiting on the socket in between.
 class TMyReceiver : public TSocketThread {
 public:
     explicit TMyReceiver(TMySocket* Socket);
     ~TMyReceiver() override;
 
+    // Signalled after each datagram queued: what a wait for the queue watches. Clear it before
+    // looking at the queue, so that a datagram queued after the look still wakes the wait.
+    const TWakeUp& Queued() const { return FQueued; }
+
 private:
     void Execute(std::stop_token Stop) override;
     TMyPacketQuee& Queue;
+    TWakeUp FQueued;
+    // Ends the wait on the socket when the thread is asked to stop.
+    TWakeUp FStopping;
 };
 
-// Sends the packets of the socket's SendQueue, one per pass.
+// Sends the packets of the socket's SendQueue, one per pass, waiting on the queue in between.
 class TMySender : public TSocketThread {
 public:
     explicit TMySender(TMySocket* Socket);

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "model/Exception.h"
 #include "tests/model/ModelTestSupport.h"
@@ -215,6 +216,28 @@ TEST_F(StartUp, AFileInTheWorkingDirectoryReplacesTheBuiltInMapping)
     ASSERT_EQ(own->PacketCount(), 1);
     EXPECT_EQ(own->GetPacket(0)->Name(), "Mine");
     EXPECT_EQ(folder->Name(), "QUBRA");
+}
+
+// The built-in document is parsed once and shared; the managers built from it are not: the
+// threads of a scan each build and change their own.
+TEST_F(StartUp, EveryManagerOfTheBuiltInMappingIsItsOwnAlsoWhenBuiltOnSeveralThreads)
+{
+    std::vector<std::unique_ptr<TDataManager>> managers(4);
+    {
+        std::vector<std::jthread> threads;
+        for (std::size_t i = 0; i < managers.size(); ++i)
+            threads.emplace_back([&, i] {
+                managers[i] = LoadDeviceMapping(File);
+                managers[i]->SetValue("SetupRecord0.unit_ip", "10.0.0." + std::to_string(i + 1));
+            });
+    }
+    for (std::size_t i = 0; i < managers.size(); ++i) {
+        ASSERT_TRUE(managers[i]);
+        EXPECT_EQ(managers[i]->GetValue("SetupRecord0.unit_ip").AsText(), "10.0.0." + std::to_string(i + 1));
+        EXPECT_EQ(managers[i]->PacketCount(), managers[0]->PacketCount());
+    }
+    const auto fresh = LoadDeviceMapping(File);
+    EXPECT_EQ(fresh->GetValue("SetupRecord0.unit_ip").AsText(), "0.0.0.0");
 }
 
 } // namespace

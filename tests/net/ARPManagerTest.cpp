@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 
 #include <gtest/gtest.h>
 
@@ -518,4 +519,37 @@ TEST(ARPConversions, SameSubnetComparesMaskedAddresses)
     EXPECT_TRUE(TARPManager::SameSubnet(StrToIP("192.168.1.1"), StrToIP("192.168.1.254"), mask));
     EXPECT_FALSE(TARPManager::SameSubnet(StrToIP("192.168.1.1"), StrToIP("192.168.2.1"), mask));
     EXPECT_TRUE(TARPManager::SameSubnet(StrToIP("1.2.3.4"), StrToIP("9.9.9.9"), 0));
+}
+
+namespace {
+
+bool Mapped(const std::string& Library)
+{
+    std::ifstream maps("/proc/self/maps");
+    for (std::string line; std::getline(maps, line);)
+        if (line.find(Library) != std::string::npos)
+            return true;
+    return false;
+}
+
+} // namespace
+
+// The netlink libraries are loaded with the host's library, on first use, not at program start.
+TEST(IPHelperModule, TheHostsLibraryComesWithItsModuleOnFirstUse)
+{
+    EXPECT_FALSE(Mapped("libnl-route-3")) << "loaded before anything asked for an address";
+    const std::shared_ptr<const TIPHelperLibrary> library = LinuxIPHelperLoader()();
+    ASSERT_TRUE(library) << std::strerror(errno);
+    EXPECT_TRUE(Mapped(kIPHelperModule));
+    EXPECT_TRUE(Mapped("libnl-route-3"));
+    EXPECT_TRUE(library->GetIpNetTable && library->CreateIpNetEntry && library->DeleteIpNetEntry &&
+                library->SendARP && library->GetIpAddrTable && library->GetBestInterface);
+    // The host's own addresses: loopback at least.
+    std::uint32_t size = 0;
+    EXPECT_EQ(library->GetIpAddrTable(nullptr, &size, true), ERROR_INSUFFICIENT_BUFFER);
+    std::vector<std::uint8_t> table(size);
+    ASSERT_EQ(library->GetIpAddrTable(table.data(), &size, true), 0u);
+    std::uint32_t rows = 0;
+    std::memcpy(&rows, table.data(), 4);
+    EXPECT_GE(rows, 1u);
 }
