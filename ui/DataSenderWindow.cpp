@@ -69,7 +69,6 @@ TDataSenderDialog::TDataSenderDialog(QWidget* Owner)
 
 void TDataSenderDialog::SetLook(TSenderLook Look)
 {
-    FLook = Look;
     const bool search = Look == TSenderLook::Search;
     if (!search) Anim->SetActive(false);
     Anim->setVisible(search);
