@@ -9,6 +9,7 @@
 
 #include "ui/Application.h"
 #include "ui/MessageBoxes.h"
+#include "ui/Place.h"
 
 namespace qubra {
 
@@ -20,14 +21,6 @@ TNoticeScript& NoticeScript()
 {
     static TNoticeScript script;
     return script;
-}
-
-template <typename TWidget>
-TWidget* Place(TWidget* Widget, const char* Name, QRect Geometry)
-{
-    Widget->setObjectName(QString::fromLatin1(Name));
-    Widget->setGeometry(Geometry);
-    return Widget;
 }
 
 std::optional<TNoticePicture> NoticePicture(TMessageIcon Icon)
@@ -69,7 +62,6 @@ TDataSenderDialog::TDataSenderDialog(QWidget* Owner)
 
 void TDataSenderDialog::SetLook(TSenderLook Look)
 {
-    FLook = Look;
     const bool search = Look == TSenderLook::Search;
     if (!search) Anim->SetActive(false);
     Anim->setVisible(search);

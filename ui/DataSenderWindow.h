@@ -35,7 +35,6 @@ public:
     QPushButton* const cmdOK;
     TImageList* const ImageList1;
 
-    TSenderLook Look() const { return FLook; }
     void SetLook(TSenderLook Look);
     // Shows the window, centred on the screen, unless it is on show.
     void ShowCentred();
@@ -53,7 +52,6 @@ private:
     // Centres the window on the screen unless it was placed before.
     void Centre();
 
-    TSenderLook FLook = TSenderLook::Search;
     bool FNoticeOpen = false;
     bool FCancelRequested = false;
 };

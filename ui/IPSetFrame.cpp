@@ -2,19 +2,9 @@
 
 #include <QKeyEvent>
 
+#include "ui/Place.h"
+
 namespace qubra {
-
-namespace {
-
-template <typename TWidget>
-TWidget* Place(TWidget* Widget, const char* Name, QRect Geometry)
-{
-    Widget->setObjectName(QString::fromLatin1(Name));
-    Widget->setGeometry(Geometry);
-    return Widget;
-}
-
-} // namespace
 
 Tfrm_IPSet::Tfrm_IPSet(QWidget* Parent)
     : QFrame(Parent),

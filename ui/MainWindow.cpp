@@ -14,6 +14,7 @@
 #include "model/Conversions.h"
 #include "net/ARPManager.h"
 #include "ui/Application.h"
+#include "ui/Place.h"
 #include "ui/DataSenderWindow.h"
 #include "ui/Pictures.h"
 #include "ui/SetIPWizard.h"
@@ -28,17 +29,9 @@ const QColor TitleBarColor{0, 128, 64};
 const QColor PanelColor{255, 235, 202};
 const QColor FooterColor{64, 64, 64};
 
-template <typename TWidget>
-TWidget* Named(TWidget* Widget, const char* Name, QRect Geometry)
-{
-    Widget->setObjectName(QString::fromLatin1(Name));
-    Widget->setGeometry(Geometry);
-    return Widget;
-}
-
 QWidget* Panel(QWidget* Parent, const char* Name, QRect Geometry, const QColor& Colour)
 {
-    auto* panel = Named(new QWidget(Parent), Name, Geometry);
+    auto* panel = Place(new QWidget(Parent), Name, Geometry);
     panel->setAutoFillBackground(true);
     QPalette palette = panel->palette();
     palette.setColor(QPalette::Window, Colour);
@@ -48,7 +41,7 @@ QWidget* Panel(QWidget* Parent, const char* Name, QRect Geometry, const QColor& 
 
 QLabel* Label(QWidget* Parent, const char* Name, const QString& Text, QRect Geometry)
 {
-    return Named(new QLabel(Text, Parent), Name, Geometry);
+    return Place(new QLabel(Text, Parent), Name, Geometry);
 }
 
 QLabel* Picture(QWidget* Parent, const char* Name, TPicture Picture, QRect Geometry, bool Link)
@@ -62,7 +55,7 @@ QLabel* Picture(QWidget* Parent, const char* Name, TPicture Picture, QRect Geome
 template <typename TFrame>
 TFrame* Frame(QWidget* Parent, const char* Name, const QString& Caption, const QString& Hint, QRect Geometry)
 {
-    auto* frame = Named(new TFrame(Parent), Name, Geometry);
+    auto* frame = Place(new TFrame(Parent), Name, Geometry);
     frame->Tlac->SetCaption(Caption);
     frame->Tlac->setToolTip(Hint);
     return frame;

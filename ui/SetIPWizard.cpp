@@ -7,30 +7,23 @@
 #include "model/Conversions.h"
 #include "net/ARPManager.h"
 #include "ui/Application.h"
+#include "ui/Place.h"
 #include "ui/WidgetControl.h"
 
 namespace qubra {
 
 namespace {
 
-template <typename TWidget>
-TWidget* Named(TWidget* Widget, const char* Name, QRect Geometry)
-{
-    Widget->setObjectName(QString::fromLatin1(Name));
-    Widget->setGeometry(Geometry);
-    return Widget;
-}
-
 QWidget* Page(QWidget* Parent, const char* Name)
 {
-    auto* page = Named(new QWidget(Parent), Name, QRect(184, 6, 249, 233));
+    auto* page = Place(new QWidget(Parent), Name, QRect(184, 6, 249, 233));
     page->setAutoFillBackground(true);
     return page;
 }
 
 QLabel* BoldLabel(QWidget* Parent, const char* Name, const QString& Text, QRect Geometry)
 {
-    auto* label = Named(new QLabel(Text, Parent), Name, Geometry);
+    auto* label = Place(new QLabel(Text, Parent), Name, Geometry);
     QFont font = label->font();
     font.setBold(true);
     label->setFont(font);
@@ -42,7 +35,7 @@ QLabel* BoldLabel(QWidget* Parent, const char* Name, const QString& Text, QRect 
 // Every page has its left button at (70, 206) and its right one at (160, 206).
 QPushButton* Button(QWidget* Page, const char* Name, const QString& Caption, bool Right)
 {
-    auto* button = Named(new QPushButton(Caption, Page), Name, QRect(Right ? 160 : 70, 206, 83, 25));
+    auto* button = Place(new QPushButton(Caption, Page), Name, QRect(Right ? 160 : 70, 206, 83, 25));
     // Enter and Esc are the wizard's own, by the page on show.
     button->setAutoDefault(false);
     return button;
@@ -53,26 +46,26 @@ QPushButton* Button(QWidget* Page, const char* Name, const QString& Caption, boo
 TfSetIPWiz::TfSetIPWiz(TDeviceController& Controller, TMessageBoxView& Boxes, QWidget* Parent)
     : QDialog(Parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                           | Qt::MSWindowsFixedSizeDialogHint),
-      Image1(Named(new QLabel(this), "Image1", QRect(6, 6, 170, 233))),
-      Shape1(Named(new QFrame(this), "Shape1", QRect(5, 5, 172, 235))),
+      Image1(Place(new QLabel(this), "Image1", QRect(6, 6, 170, 233))),
+      Shape1(Place(new QFrame(this), "Shape1", QRect(5, 5, 172, 235))),
       pnlMAC(Page(this, "pnlMAC")),
       Label1(BoldLabel(pnlMAC, "Label1",
                        QStringLiteral("Zadejte MAC adresu zařízení, kterému chcete změnit IP adresu:"),
                        QRect(8, 8, 233, 44))),
-      txtMAC(Named(new QLineEdit(pnlMAC), "txtMAC", QRect(8, 60, 233, 21))),
-      Label2(Named(new QLabel(QStringLiteral("Adresu pište ve tvaru 00-12-34-56-78-9A"), pnlMAC), "Label2",
+      txtMAC(Place(new QLineEdit(pnlMAC), "txtMAC", QRect(8, 60, 233, 21))),
+      Label2(Place(new QLabel(QStringLiteral("Adresu pište ve tvaru 00-12-34-56-78-9A"), pnlMAC), "Label2",
                    QRect(8, 86, 233, 16))),
       cmdMAC_Cancel(Button(pnlMAC, "cmdMAC_Cancel", QStringLiteral("&Storno"), false)),
       cmdMAC_Next(Button(pnlMAC, "cmdMAC_Next", QStringLiteral("&Další >>"), true)),
       pnlIP(Page(this, "pnlIP")),
       Label3(BoldLabel(pnlIP, "Label3", QStringLiteral("Nové síťové nastavení :"), QRect(8, 8, 233, 16))),
-      IPSet(Named(new Tfrm_IPSet(pnlIP), "IPSet", QRect(0, 28, 240, 132))),
+      IPSet(Place(new Tfrm_IPSet(pnlIP), "IPSet", QRect(0, 28, 240, 132))),
       cmdIP_Back(Button(pnlIP, "cmdIP_Back", QStringLiteral("<< &Zpět"), false)),
       cmdSetIP(Button(pnlIP, "cmdSetIP", QStringLiteral("&Nastavit"), true)),
       pnlFinish(Page(this, "pnlFinish")),
-      imgSit(Named(new QLabel(pnlFinish), "imgSit", QRect(8, 8, 32, 32))),
+      imgSit(Place(new QLabel(pnlFinish), "imgSit", QRect(8, 8, 32, 32))),
       lblFinish(BoldLabel(pnlFinish, "lblFinish", QString(), QRect(48, 8, 193, 90))),
-      lblAgain(Named(new QLabel(QStringLiteral("Chcete pokračovat v nastavování IP adresy?"), pnlFinish), "lblAgain",
+      lblAgain(Place(new QLabel(QStringLiteral("Chcete pokračovat v nastavování IP adresy?"), pnlFinish), "lblAgain",
                      QRect(8, 150, 233, 40))),
       cmdFin_Again(Button(pnlFinish, "cmdFin_Again", QStringLiteral("&Znovu"), false)),
       cmdFinish(Button(pnlFinish, "cmdFinish", QStringLiteral("&Konec"), true)),

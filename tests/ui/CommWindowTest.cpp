@@ -202,10 +202,6 @@ TEST_F(CommWindowTest, WindowIsTheDesignedToolWindowHiddenUntilTheFirstStatus)
     EXPECT_TRUE(atStart.Anim && atStart.Progress && !atStart.Picture && !atStart.Button);
     EXPECT_EQ(atStart.Position, 0);
     EXPECT_FALSE(window.Anim->Active());
-    EXPECT_EQ(window.Anim->geometry(), QRect(8, 8, 32, 32));
-    EXPECT_EQ(window.lblCaption->geometry(), QRect(48, 12, 289, 61));
-    EXPECT_EQ(window.Progressbar->geometry(), QRect(48, 48, 361, 16));
-    EXPECT_EQ(window.cmdOK->geometry(), QRect(344, 48, 75, 25));
     EXPECT_TRUE(window.cmdOK->isDefault());
     EXPECT_EQ(window.findChild<QObject*>("ImageList1"), window.ImageList1);
 
@@ -425,14 +421,14 @@ TEST(CommWindowBoxes, EnterPressesTheDefaultButtonAndEscOrClosingGivesCancel)
         {TMessageButtons::YesNo, TMessageAnswer::OK, enter, TMessageAnswer::Yes},
     };
     QWidget owner;
-    const TQtMessageBoxView view(&owner);
+    TQtMessageBoxView view(&owner);
     for (std::size_t i = 0; i < cases.size(); ++i) {
         SCOPED_TRACE(i);
         const TModalDriver driver([&](QWidget* box) {
             EXPECT_EQ(box->parentWidget(), &owner);
             cases[i].Act(box);
         });
-        const TMessageAnswer answer = const_cast<TQtMessageBoxView&>(view).MessageBox(
+        const TMessageAnswer answer = view.MessageBox(
             {"Varování", "Chcete pokračovat?", cases[i].Buttons, TMessageIcon::Warning, cases[i].Default});
         EXPECT_FALSE(driver.TimedOut);
         EXPECT_EQ(answer, cases[i].Expected);
