@@ -6,6 +6,9 @@
 #include <QLabel>
 #include <QSpinBox>
 
+#include <memory>
+#include <utility>
+
 #include "model/Exception.h"
 #include "ui/Application.h"
 
@@ -30,8 +33,9 @@ void TQtSettingsPage::Connect(const std::string& Name, QWidget* Widget)
         connect(spin, &QSpinBox::valueChanged, this, report(ceStateChanged));
         spin->installEventFilter(this);
     } else if (auto* edit = qobject_cast<QLineEdit*>(Widget)) {
-        // A user's edit emits textEdited before textChanged; it is reported after the change,
-        // so that a rule correcting the text does not run in the middle of the edit.
+        // A user's edit emits textEdited before textChanged. The user change is reported after
+        // the state change, as with the other controls, so that the text a rule corrects it to
+        // is the last one reported.
         auto edited = std::make_shared<bool>(false);
         connect(edit, &QLineEdit::textEdited, this, [edited] { *edited = true; });
         connect(edit, &QLineEdit::textChanged, this, Guarded([this, Name, edited] {
