@@ -209,8 +209,8 @@ void TfQUBRA::FindByIPClick()
 {
     TDeviceController& c = *FController;
     if (c.Busy()) return;
-    const std::uint32_t seed = c.LastSearchIP != 0 ? c.LastSearchIP : c.DeviceIP;
-    const std::string start = seed != 0 ? IPToStr(seed) : "192.168.1.254";
+    const std::uint32_t offered = c.LastSearchIP != 0 ? c.LastSearchIP : c.DeviceIP;
+    const std::string start = offered != 0 ? IPToStr(offered) : "192.168.1.254";
     const std::optional<QString> text = Services.Prompt(QString::fromStdString(GetText(msgVyhledaniZarize)),
                                                         QString::fromStdString(GetText(msgZadejteIPAdres)),
                                                         QString::fromStdString(start));
@@ -227,8 +227,8 @@ void TfQUBRA::FindByMACClick()
 {
     TDeviceController& c = *FController;
     if (c.Busy()) return;
-    const TMACAddress& seed = !IsZeroMAC(c.LastSearchMAC) ? c.LastSearchMAC : c.DeviceMAC;
-    const std::string start = IsZeroMAC(seed) ? std::string() : MACToStr(seed);
+    const TMACAddress& offered = !IsZeroMAC(c.LastSearchMAC) ? c.LastSearchMAC : c.DeviceMAC;
+    const std::string start = IsZeroMAC(offered) ? std::string() : MACToStr(offered);
     const std::optional<QString> text = Services.Prompt(QString::fromStdString(GetText(msgVyhledaniZarize1)),
                                                         QString::fromStdString(GetText(msgZadejteMACAdre)),
                                                         QString::fromStdString(start));

@@ -4,12 +4,21 @@
 #include <string>
 
 #include "model/DataManager.h"
+#include "model/Conversions.h"
 #include "model/DeviceMapping.h"
 
 namespace qubra::controltest {
 
 inline constexpr std::uint8_t kSetCode = 0xC0;
 inline constexpr std::uint8_t kSetIPCode = 0xFD;
+
+// A MAC typed the tool's way.
+inline TMACAddress MACOf(const std::string& Text)
+{
+    TMACAddress mac{};
+    StrToMAC(Text, mac.data());
+    return mac;
+}
 
 // Reads setup record bytes through the built-in layout, independently of the program.
 class TRecordReader {

@@ -18,18 +18,12 @@
 
 using namespace qubra;
 using qubra::controltest::kSetCode;
+using qubra::controltest::MACOf;
 using qubra::test::TSharedView;
 
 namespace {
 
 const char* const kMAC = "00-20-4a-00-00-01";
-
-TMACAddress MACOf(const std::string& Text)
-{
-    TMACAddress mac{};
-    StrToMAC(Text, mac.data());
-    return mac;
-}
 
 class DeviceControllerTest : public ::testing::Test {
 protected:

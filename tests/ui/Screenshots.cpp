@@ -14,6 +14,7 @@
 #include <functional>
 
 #include "MainWindowScreenshots.h"
+#include "PointerEvents.h"
 #include "SettingsScreenshots.h"
 #include "ui/Application.h"
 #include "ui/DataSenderWindow.h"
@@ -24,20 +25,10 @@
 #include "ui/TlacFrames.h"
 
 using namespace qubra;
+using qubra::test::PointerEnters;
+using qubra::test::PointerLeaves;
 
 namespace {
-
-void PointerEnters(QWidget* widget)
-{
-    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), widget->mapToGlobal(QPointF(5, 5)));
-    QApplication::sendEvent(widget, &enter);
-}
-
-void PointerLeaves(QWidget* widget)
-{
-    QEvent leave(QEvent::Leave);
-    QApplication::sendEvent(widget, &leave);
-}
 
 void Focus(QWidget* widget)
 {

@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "UiTestSupport.h"
+#include "PointerEvents.h"
 #include "model/Exception.h"
 #include "ui/TlacFrames.h"
 
@@ -13,18 +14,6 @@ using namespace qubra;
 using namespace qubra::test;
 
 namespace {
-
-void PointerEnters(QWidget* widget)
-{
-    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), widget->mapToGlobal(QPointF(5, 5)));
-    QApplication::sendEvent(widget, &enter);
-}
-
-void PointerLeaves(QWidget* widget)
-{
-    QEvent leave(QEvent::Leave);
-    QApplication::sendEvent(widget, &leave);
-}
 
 // What the frame really paints: its border pixel and the middle of its face.
 struct TPainted {

@@ -12,18 +12,14 @@
 #include "net/ARPManager.h"
 #include "net/ARPMemoryBackend.h"
 #include "sim/TSimUdpHost.h"
+#include "tests/control/ControlTestSupport.h"
 #include "tests/conversation/SharedView.h"
 
 namespace qubra::test {
 
 inline constexpr const char* kSimMAC = "00-20-4a-00-00-01";
 
-inline TMACAddress MACOf(const std::string& Text)
-{
-    TMACAddress mac{};
-    StrToMAC(Text, mac.data());
-    return mac;
-}
+using controltest::MACOf;
 
 // A simulated device on loopback, an in-memory address table in which loopback is the host's
 // own subnet, the built-in mapping, and recording views: Views for the communication windows,
