@@ -305,6 +305,8 @@ void TfQUBRA::SwitchLanguage(const std::string& FileName)
     if (FController->Busy()) return;
     LanguageFile = FileName;
     Language.LoadLanguage(LanguageFile);
+    // The new caption of the current-address label replaced the address it showed.
+    if (FController->DeviceLoaded) Pages->Binding().ShowCurrentIP(FController->DeviceIP);
 }
 
 void TfQUBRA::OpenHomePage() { QDesktopServices::openUrl(kHomePage); }

@@ -1,6 +1,10 @@
 // The `forms` sections of the shipped language files against the windows they translate.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+
 #include <cstdio>
 #include <fstream>
 #include <set>
@@ -92,28 +96,51 @@ TEST_F(LanguageFormsTest, BothFilesAddressTheSameControlsAndEachExistsWhereTheFi
     TfSetIPWiz wizard(window.Controller(), Boxes);
     const std::set<std::string> czech = Addressed("cesky.lng.xml", window, wizard);
     const std::set<std::string> english = Addressed("english.lng.xml", window, wizard);
-    EXPECT_GT(czech.size(), 40u);
+    EXPECT_GT(czech.size(), 150u) << "the settings pages are translated too";
     EXPECT_EQ(czech, english);
 }
 
 TEST_F(LanguageFormsTest, SwitchingToEnglishAndBackTranslatesTheOpenWindowLive)
 {
+    AddDevice("127.0.0.4");
     StartDevices();
     TMainWindowServices services{&Boxes, ViewFactory(), {}, {}};
+    services.Prompt = [](const QString&, const QString&, const QString&) { return std::optional<QString>("127.0.0.4"); };
     TfQUBRA window(*Manager, services);
+    AimAtDevices(window.Controller());
+    window.FindByIPClick();
+    ASSERT_TRUE(window.Controller().DeviceLoaded) << LastNotice();
+    auto* parity = qobject_cast<QComboBox*>(window.Pages->Control("ComboBox2"));
+    auto* modemList = qobject_cast<QComboBox*>(window.Pages->Control("ComboBox9"));
+    auto* group = window.findChild<QGroupBox*>("GroupBox5");
+    auto* currentIP = window.findChild<QLabel*>("lblCurrentIP");
+    ASSERT_TRUE(parity && modemList && group && currentIP);
+    parity->setCurrentIndex(2);
     const QString czechCaption = window.windowTitle();
     const QString czechMenu = window.menuIP->Tlac->Caption();
     const QString czechHint = window.cmdSaveVals->Tlac->toolTip();
+    const QString czechGroup = group->title();
+    const QString czechParity = parity->currentText();
+    const QString czechAddress = currentIP->text();
+    const int modemIndex = modemList->currentIndex();
 
     window.SwitchLanguage(kResources + "/english.lng.xml");
     EXPECT_EQ(window.windowTitle(), QStringLiteral("QUBRA 232 - setup"));
     EXPECT_EQ(window.menuIP->Tlac->Caption(), QStringLiteral("Find by &IP"));
     EXPECT_EQ(window.cmdSaveVals->Tlac->toolTip(), QStringLiteral("Writes the settings to the device."));
     EXPECT_EQ(GetText(msgZadejteIPAdres), "Enter the IP address of the device:");
+    EXPECT_EQ(group->title(), QStringLiteral("Serial line settings"));
+    EXPECT_EQ(parity->currentIndex(), 2) << "the choice survives the new list";
+    EXPECT_EQ(parity->currentText(), QStringLiteral("Odd"));
+    EXPECT_EQ(modemList->currentIndex(), modemIndex);
+    EXPECT_EQ(currentIP->text(), QStringLiteral("Current IP address : 127.0.0.4")) << "the address stays";
 
     window.SwitchLanguage(kResources + "/cesky.lng.xml");
     EXPECT_EQ(window.windowTitle(), czechCaption);
     EXPECT_EQ(window.menuIP->Tlac->Caption(), czechMenu);
     EXPECT_EQ(window.cmdSaveVals->Tlac->toolTip(), czechHint);
+    EXPECT_EQ(group->title(), czechGroup);
+    EXPECT_EQ(parity->currentText(), czechParity);
+    EXPECT_EQ(currentIP->text(), czechAddress);
     LanguageFile = kDefaultLanguageFile;
 }
