@@ -13,6 +13,8 @@
 #include <unistd.h>
 
 #include "i18n/Language.h"
+#include "sim/SimRecords.h"
+#include "sim/SimText.h"
 #include "tests/control/ControlTestSupport.h"
 #include "tests/ui/UiDeviceTestSupport.h"
 #include "tests/ui/UiTestSupport.h"
@@ -84,7 +86,7 @@ TEST_F(MainWindowTest, StartsWithTheEmptyPanelAndTheDesignedTexts)
     EXPECT_TRUE(Window->lblTitulek->text().isEmpty());
 }
 
-TEST_F(MainWindowTest, FindByIPShowsTheDeviceAndSeedsTheNextPrompt)
+TEST_F(MainWindowTest, FindByIPShowsTheDeviceAndOffersItsAddressNextTime)
 {
     AddDevice("127.0.0.4");
     Start();
@@ -100,9 +102,110 @@ TEST_F(MainWindowTest, FindByIPShowsTheDeviceAndSeedsTheNextPrompt)
     Window->FindByMACClick(); // cancelled
     EXPECT_EQ(PromptStarts.back(), QStringLiteral("00-20-4a-00-00-01")) << "the device on show";
 
-    Window->CloseSettings();
-    EXPECT_FALSE(SettingsOnShow());
+    QTest::mouseClick(Window->cmdCloseSet->Tlac, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_FALSE(SettingsOnShow()) << "the close button";
     EXPECT_FALSE(IsZeroMAC(Window->Controller().DeviceMAC)) << "the identity stays";
+}
+
+TEST_F(MainWindowTest, FindByMACShowsTheDeviceWithTheAddressItAnswersAt)
+{
+    AddDevice("127.0.0.6");
+    Start();
+    PromptAnswers.push_back(QStringLiteral("00 20 4A 00 00 01"));
+    Window->FindByMACClick();
+    ASSERT_TRUE(SettingsOnShow()) << LastNotice();
+    EXPECT_EQ(IPToStr(Window->Controller().DeviceIP), "127.0.0.6");
+    EXPECT_EQ(Window->Pages->IPSet().GetIPText(), QStringLiteral("127.0.0.6"));
+    EXPECT_EQ(Window->lblMACTitle->text(), QStringLiteral("00-20-4A-00-00-01"));
+}
+
+TEST_F(MainWindowTest, LoadFromDeviceFindsTheDeviceByItsMACAtItsNewAddress)
+{
+    TSimKnobs restarting;
+    restarting.RestartMs = 0;
+    TSimDevice& device = AddDevice("127.0.0.4", restarting);
+    Start();
+    FindByIP("127.0.0.4");
+    ASSERT_TRUE(SettingsOnShow()) << LastNotice();
+
+    // Another tool gives the device a new address meanwhile.
+    TBytes setIP(kSimSettingsRecord.Size, 0);
+    setIP[kSimCodeOffset] = kSimSettingsRecord.Set;
+    SimWriteIP(setIP, kSimIPOffset, SimTextToIP("127.0.0.9"));
+    device.Handle(setIP, TSimPeer{}, device.IP(), TSimClock::now());
+    ASSERT_EQ(SimIPToText(device.IP()), "127.0.0.9");
+
+    Window->LoadFromDeviceClick();
+    ASSERT_TRUE(SettingsOnShow()) << LastNotice();
+    EXPECT_EQ(IPToStr(Window->Controller().DeviceIP), "127.0.0.9");
+    EXPECT_EQ(Window->Pages->IPSet().GetIPText(), QStringLiteral("127.0.0.9"));
+}
+
+TEST_F(MainWindowTest, DefaultsThenWriteSendsExactlyTheDefaultRecord)
+{
+    TSimDevice& device = AddDevice("127.0.0.4");
+    controltest::TRecordReader held(device.Record());
+    held.Record().SetValue("unit_port", TItemValue(std::int64_t{12345}));
+    held.Record().SetValue("telnet_password", "abcd");
+    device.SetRecord(held.Record().GetData());
+    Start();
+    FindByIP("127.0.0.4");
+    ASSERT_TRUE(SettingsOnShow()) << LastNotice();
+
+    Window->DefaultsClick();
+    auto* port = qobject_cast<QSpinBox*>(Window->Pages->Control("seSourcePort"));
+    ASSERT_NE(port, nullptr);
+    EXPECT_EQ(port->value(), 10001) << "the controls show the defaults";
+    Window->WriteToDeviceClick();
+    const std::vector<TBytes> sets = device.PayloadsWithCode(kSetCode);
+    ASSERT_EQ(sets.size(), 1u) << LastNotice();
+
+    // Fields without a default (the device's own address) keep what the device holds.
+    held.Record().ApplyDefaults();
+    const TBytes expected = held.Record().GetData();
+    ASSERT_EQ(sets[0].size(), expected.size());
+    for (std::size_t i = 4; i < expected.size(); ++i)
+        EXPECT_EQ(sets[0][i], expected[i]) << "byte " << i;
+}
+
+TEST_F(MainWindowTest, NoToTheConflictQuestionSendsNothing)
+{
+    TSimDevice& device = AddDevice("127.0.0.4");
+    Network.AddStation("127.0.0.7", "00-11-22-33-44-55");
+    Start();
+    FindByIP("127.0.0.4");
+    ASSERT_TRUE(SettingsOnShow()) << LastNotice();
+    Window->Pages->IPSet().SetValues("127.0.0.7", "255.0.0.0", "0.0.0.0");
+    Boxes.Answers = {TMessageAnswer::No};
+    Window->WriteToDeviceClick();
+    ASSERT_EQ(Boxes.Questions.size(), 1u) << "within the subnet: only the conflict question";
+    EXPECT_NE(Boxes.Questions[0].Text.find("00-11-22-33-44-55"), std::string::npos) << Boxes.Questions[0].Text;
+    EXPECT_TRUE(device.PayloadsWithCode(kSetCode).empty());
+    EXPECT_TRUE(SettingsOnShow());
+}
+
+TEST_F(MainWindowTest, APartlyConfirmedWriteSaysSoAndReadsTheDeviceBack)
+{
+    // A device that keeps a second record but never confirms writing it.
+    constexpr TSimRecordCodes kUnconfirmed{0xE1, 0xD1, 0xC9, 0xB1, 40};
+    TSimDevice& device = AddDevice("127.0.0.4");
+    device.AddRecord(kUnconfirmed, TBytes(40, 0x33));
+    auto second = std::make_unique<TDataPacket>("SetupRecord1", ptSetup, "000000e1", "000000d1", "000000c1",
+                                                "000000b1", 40);
+    second->AddItem(std::make_unique<TDataItem>("$header", 0, 32, 0, itHexa, second->Buffer()));
+    Manager->AddPacket(std::move(second));
+    Start();
+    FindByIP("127.0.0.4");
+    ASSERT_TRUE(SettingsOnShow()) << LastNotice();
+    const std::size_t queries = device.PayloadsWithCode(0xE0).size();
+
+    Window->WriteToDeviceClick();
+    EXPECT_EQ(device.PayloadsWithCode(kSetCode).size(), 1u);
+    const auto partly = std::ranges::find(Views.Notices, std::string("Nastavení zařízení se nezdařilo kompletně"),
+                                          &TRecordingView::TNotice::Text);
+    EXPECT_NE(partly, Views.Notices.end()) << LastNotice();
+    EXPECT_EQ(device.PayloadsWithCode(0xE0).size(), queries + 1) << "read back";
+    EXPECT_TRUE(SettingsOnShow());
 }
 
 TEST_F(MainWindowTest, InvalidPromptTextsWarnAndChangeNothing)
