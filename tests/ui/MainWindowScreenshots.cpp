@@ -50,6 +50,8 @@ bool SaveMainWindowShots(const TFrameWindow& Frame, const TSavePixmap& Save)
     window.SwitchLanguage(QUBRA_RESOURCES_DIR "/english.lng.xml");
     window.TabClick(window.tabTeplomer);
     saved = saved && Save(Frame(window), QStringLiteral("main-window-english.png"));
+    window.TabClick(window.tabSit);
+    saved = saved && Save(Frame(window), QStringLiteral("main-window-english-network.png"));
     window.SwitchLanguage(QUBRA_RESOURCES_DIR "/cesky.lng.xml");
     window.hide();
     return saved;
