@@ -122,6 +122,10 @@ void BurstWithinOneCycle(benchmark::State& state)
     const std::uint16_t port = LocalPortOf(socket);
     const TBytes answer(120, 0xD0);
     const bool spread = state.range(0) != 0;
+    int receiveBuffer = 0;
+    socklen_t length = sizeof receiveBuffer;
+    getsockopt(socket.Handle(), SOL_SOCKET, SO_RCVBUF, &receiveBuffer, &length);
+    std::printf("receive buffer: %d bytes (capped by net.core.rmem_max)\n", receiveBuffer);
     int worstLost = 0;
     for (auto _ : state) {
         std::atomic<double> burstMs{0};

@@ -87,8 +87,8 @@ void TMySocket::Open()
     // Option failures are of no consequence; on a missing handle they fail harmlessly.
     if (FBroadCastAccept)
         SetBooleanOption(FHandle, SO_BROADCAST, true);
-    SetIntegerOption(FHandle, SO_RCVBUF, SocketBufferSize);
-    SetIntegerOption(FHandle, SO_SNDBUF, SocketBufferSize);
+    RaiseBufferSize(FHandle, SO_RCVBUF, ReceiveBufferSize);
+    RaiseBufferSize(FHandle, SO_SNDBUF, SocketBufferSize);
     StartReceiveThread();
     StartSendThread();
     FireEvent(OnOpenSocket);

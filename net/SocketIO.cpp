@@ -89,6 +89,17 @@ bool SetIntegerOption(int Handle, int Option, int Value)
     return setsockopt(Handle, SOL_SOCKET, Option, &Value, sizeof Value) == 0 || Fail(errno);
 }
 
+bool RaiseBufferSize(int Handle, int Option, int Size)
+{
+    if (Handle < 0)
+        return FailNoSocket();
+    int present = 0;
+    socklen_t length = sizeof present;
+    if (getsockopt(Handle, SOL_SOCKET, Option, &present, &length) == 0 && present >= Size)
+        return true;
+    return SetIntegerOption(Handle, Option, Size);
+}
+
 bool BindTo(int Handle, const std::string& IP, std::uint16_t Port) { return AtAddress(bind, Handle, IP, Port); }
 
 bool ConnectTo(int Handle, const std::string& IP, std::uint16_t Port) { return AtAddress(connect, Handle, IP, Port); }

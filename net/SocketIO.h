@@ -10,9 +10,12 @@
 
 namespace qubra {
 
-// Largest datagram taken from the socket, and the size of the socket's own buffers.
+// Largest datagram taken from the socket, and the least size of the socket's own buffers.
 constexpr std::size_t MaxDatagramSize = 65535;
 constexpr int SocketBufferSize = 65565;
+// Room for a burst of a thousand answers arriving while the reader is not scheduled: each
+// small datagram costs the receive buffer over a kilobyte. The system caps it (rmem_max).
+constexpr int ReceiveBufferSize = 1 << 20;
 
 // Thin POSIX socket calls for TMySocket and its threads. Each returns false (or -1) on failure
 // after recording the WinSock-numbered code as the thread's last socket error. A handle below
@@ -22,6 +25,9 @@ constexpr int SocketBufferSize = 65565;
 int CreateSocket(int Family, int SockType, int Protocol);
 bool SetBooleanOption(int Handle, int Option, bool Value);
 bool SetIntegerOption(int Handle, int Option, int Value);
+// Gives a buffer option (SO_RCVBUF, SO_SNDBUF) at least Size; a larger system default stays,
+// since a smaller receive buffer drops the datagrams of a burst.
+bool RaiseBufferSize(int Handle, int Option, int Size);
 // An empty IP means the any-address 0.0.0.0; text that is not an address fails with
 // WSAEADDRNOTAVAIL (rather than becoming the broadcast address).
 bool BindTo(int Handle, const std::string& IP, std::uint16_t Port);
