@@ -33,7 +33,8 @@ public:
     // Lets the window system dispatch its pending events, then returns.
     virtual void Pump() = 0;
     // Light and frequent, during every wait: keeps the windows painted and their timers (the
-    // animation) running, without taking user input. Called at most kKeepAliveMs apart.
+    // animation) running, and takes no user input but the view's own request to stop. Called
+    // at most kKeepAliveMs apart.
     virtual void KeepAlive() = 0;
     // The user asked to stop the operation (the window's button, Ctrl-C). The engine asks after
     // every Pump and KeepAlive and then ends the operation with EOperationCancelled.

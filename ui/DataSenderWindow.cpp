@@ -1,8 +1,10 @@
 #include "ui/DataSenderWindow.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWindow>
 
 #include <optional>
 #include <utility>
@@ -173,7 +175,53 @@ void TQtDataSenderView::SetAnimation(bool Playing)
 
 void TQtDataSenderView::Pump() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
-void TQtDataSenderView::KeepAlive() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
+namespace {
+
+bool IsUserInput(QEvent::Type Type)
+{
+    switch (Type) {
+    case QEvent::KeyPress: case QEvent::KeyRelease: case QEvent::ShortcutOverride:
+    case QEvent::MouseButtonPress: case QEvent::MouseButtonRelease: case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove: case QEvent::Wheel: case QEvent::ContextMenu:
+    case QEvent::TouchBegin: case QEvent::TouchUpdate: case QEvent::TouchEnd: case QEvent::TouchCancel:
+    case QEvent::TabletPress: case QEvent::TabletMove: case QEvent::TabletRelease:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// While it is installed, user input reaches only the communication window (Esc there asks to
+// stop); input for the other windows is dropped, as their commands refuse to run meanwhile.
+class TOwnInputOnly : public QObject {
+public:
+    explicit TOwnInputOnly(QWidget* Own) : Own(Own) { QCoreApplication::instance()->installEventFilter(this); }
+    ~TOwnInputOnly() override { QCoreApplication::instance()->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override
+    {
+        if (!IsUserInput(Event->type())) return false;
+        if (auto* widget = qobject_cast<QWidget*>(Watched)) return widget->window() != Own;
+        if (auto* window = qobject_cast<QWindow*>(Watched)) return window != Own->windowHandle();
+        return true;
+    }
+
+private:
+    QWidget* const Own;
+};
+
+} // namespace
+
+void TQtDataSenderView::KeepAlive()
+{
+    if (!FDialog || !FDialog->isVisible()) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        return;
+    }
+    const TOwnInputOnly filter(FDialog);
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 bool TQtDataSenderView::CancelRequested() { return !FDialog || FDialog->CancelRequested(); }
 

@@ -84,7 +84,8 @@ public:
     void SetAnimation(bool Playing) override;
     // Every pending event, the user's input included.
     void Pump() override;
-    // Painting and timers (the animation); the user's input waits for the next Pump.
+    // Painting and timers (the animation), and the window's own keys (Esc asks to stop); the
+    // user's input for other windows is dropped meanwhile.
     void KeepAlive() override;
     bool CancelRequested() override;
     TMessageAnswer MessageBox(const TMessageBox& Box) override;

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QTest>
+#include <QLineEdit>
 #include <QTimer>
 
 #include <deque>
@@ -285,6 +286,20 @@ TEST_F(CommWindowTest, EscOrACloseRequestStopsWaitingForTheDeviceAtOnceAndTheWin
         Sender->BroadcastIP = kLoopbackBroadcast;
         EXPECT_FALSE(View->CancelRequested());
     }
+}
+
+TEST_F(CommWindowTest, EscDuringASearchStopsItAtOnceAndOtherWindowsGetNoInputMeanwhile)
+{
+    AddDevice(kDeviceIP, {.Silent = true});
+    Start(TfDataSender::kDefaultAnswerTimeout);
+    QLineEdit other;
+    other.show();
+    QTimer::singleShot(150, &other, [&] { QTest::keyClick(&other, Qt::Key_A); });
+    QTimer::singleShot(300, &Window(), [this] { Type(&Window(), Qt::Key_Escape); });
+    const auto start = TClock::now();
+    EXPECT_THROW(Sender->SearchByIP(kDeviceIP), EOperationCancelled);
+    EXPECT_LT(MillisecondsSince(start), 300 + 150) << "not at the end of the 3.5 s search";
+    EXPECT_TRUE(other.text().isEmpty()) << "a key for another window during the wait";
 }
 
 TEST_F(CommWindowTest, StopDuringAnAssignmentThroughTheARPEntryRemovesItAndRestoresTheTimeOut)
