@@ -6,6 +6,7 @@
 #include "model/Conversions.h"
 #include "sim/SimRecords.h"
 #include "sim/SimText.h"
+#include "tests/control/ControlTestSupport.h"
 #include "tests/conversation/SharedView.h"
 #include "tests/lab/DeviceLab.h"
 #include "ui/SetIPWizard.h"
@@ -55,11 +56,7 @@ TEST_F(WizardLab, ADeviceInAForeignSubnetGetsItsAddressThroughATemporaryEntry)
 
     EXPECT_EQ(Wizard->ResultCode, TfSetIPWiz::ResultAssigned) << Wizard->lblFinish->text().toStdString();
     EXPECT_EQ(Wizard->FinishPicture(), TNoticePicture::Tick);
-    EXPECT_EQ(Wizard->WizardMAC, [] {
-        TMACAddress mac{};
-        StrToMAC(kDeviceMAC, mac.data());
-        return mac;
-    }());
+    EXPECT_EQ(Wizard->WizardMAC, controltest::MACOf(kDeviceMAC));
     EXPECT_NE(entryWhileSending.find("10.88.0.71 lladdr 00:20:4a:88:00:71 PERMANENT"), std::string::npos)
         << "the device was reached through the temporary entry: " << entryWhileSending;
     EXPECT_EQ(SimIPToText(Device(0).IP()), "10.88.0.71");
