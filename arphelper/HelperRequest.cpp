@@ -155,7 +155,7 @@ TRefusal CheckHold(const THelperRequest& Request, const TTarget& Target)
         return Refuse(EINVAL, address + " is routed as a broadcast or other non-station address");
     if (!Target.LinkDoesARP)
         return Refuse(EOPNOTSUPP, "interface " + std::to_string(Request.IfIndex) + " does not use ARP");
-    if (Target.Entry == TTarget::TEntry::Foreign)
+    if (Target.ForeignEntry)
         return Refuse(EEXIST, address + " has a permanent entry that this helper did not make; it is left alone");
     return {};
 }

@@ -40,7 +40,7 @@ struct TTarget {
         int PrefixLength;
     };
     std::vector<TSubnet> LinkSubnets; // the addresses of the target's interface
-    enum class TEntry { None, Other, Foreign, Marked } Entry = TEntry::None;
+    bool ForeignEntry = false;        // a permanent entry that no helper made is there
 };
 
 // The refusal of a hold on Target, or none.

@@ -101,7 +101,7 @@ TRefusal PlaceEntry(rtnl::TRouteNetlink& Netlink, const THelperRequest& Request,
     // A marked entry here is a leftover: its name was free.
     if (const rtnl::TNeighbour* entry = FindEntry(table, Request.IfIndex, Request.IP);
         entry != nullptr && (entry->State & NUD_PERMANENT) != 0 && !IsMarked(*entry))
-        target.Entry = TTarget::TEntry::Foreign;
+        target.ForeignEntry = true;
     if (TRefusal refusal = CheckHold(Request, target))
         return refusal;
     if (const int error = rtnl::AddPermanentNeighbour(Netlink, Request.IfIndex, Request.IP,

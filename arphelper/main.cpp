@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -88,6 +89,8 @@ void WaitWhileHeld(int Signals, int Seconds)
 
 int main(int argc, char**)
 {
+    // Nothing below may read what the caller put there.
+    clearenv();
     TidyDescriptors();
     if (argc != 1) {
         Answer({EINVAL, "takes no arguments; the request comes on standard input"});

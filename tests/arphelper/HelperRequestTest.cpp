@@ -198,12 +198,8 @@ TEST(HelperRequest, HoldNeedsALinkWithARPAndNoPermanentEntryOfAnotherMaker)
     target.LinkDoesARP = false;
     EXPECT_EQ(HoldRefusal(IP(10, 81, 0, 50), target).Code, EOPNOTSUPP);
     target = LanTarget();
-    target.Entry = TTarget::TEntry::Foreign;
+    target.ForeignEntry = true;
     const TRefusal foreign = HoldRefusal(IP(10, 81, 0, 50), target);
     EXPECT_EQ(foreign.Code, EEXIST);
     EXPECT_NE(foreign.Text.find("10.81.0.50 has a permanent entry"), std::string::npos) << foreign.Text;
-    for (const TTarget::TEntry entry : {TTarget::TEntry::Other, TTarget::TEntry::Marked}) {
-        target.Entry = entry;
-        EXPECT_FALSE(HoldRefusal(IP(10, 81, 0, 50), target)) << "replaced";
-    }
 }
