@@ -3,7 +3,6 @@
 #include "net/ARPHelperClient.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -140,13 +139,4 @@ esac)");
     EXPECT_EQ(client.Delete(Row("10.81.0.50")), 0u);
     EXPECT_EQ(Logged(), "hold 3 10.81.0.50 02:20:4a:12:ab:cd 30\ndelete 3 10.81.0.50\n");
     EXPECT_EQ(client.Delete(Row("10.81.0.50")), static_cast<std::uint32_t>(ENOENT)) << "no longer held";
-}
-
-TEST_F(ARPHelperClientTest, EnvironmentNamesTheHelperOfAProgramWithoutRaisedRights)
-{
-    ASSERT_EQ(setenv("QUBRA_ARPHELPER", "/opt/elsewhere/qubra-arphelper", 1), 0);
-    EXPECT_EQ(ARPHelperProgramPath(nullptr), "/opt/elsewhere/qubra-arphelper");
-    ASSERT_EQ(setenv("QUBRA_ARPHELPER", "", 1), 0);
-    EXPECT_NE(ARPHelperProgramPath(nullptr), "") << "an empty name is no name";
-    unsetenv("QUBRA_ARPHELPER");
 }
