@@ -1,6 +1,8 @@
 // The host's library on Linux: the neighbour table, the address list and the route lookup over
 // rtnetlink (libnl-route-3), and SendARP as an ARP request on a packet socket. Every call opens
 // its own netlink connection, so it works in the network namespace of the calling thread.
+// Changes of the neighbour table go through the ARP helper program, the only one that holds the
+// right for them, also when this process would have it.
 
 #include <algorithm>
 #include <cerrno>
@@ -20,21 +22,16 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <netlink/msg.h>
-#include <netlink/netlink.h>
-#include <netlink/route/addr.h>
-#include <netlink/route/link.h>
-#include <netlink/route/neighbour.h>
-#include <netlink/route/nexthop.h>
-#include <netlink/route/route.h>
-
+#include "net/ARPHelperClient.h"
 #include "net/IPHelper.h"
+#include "net/RouteNetlink.h"
 
 namespace qubra {
 
 namespace {
 
 using namespace std::chrono_literals;
+using namespace rtnl;
 
 constexpr auto kAnswerWait = 1000ms;
 constexpr std::uint16_t kDiscardPort = 9;
@@ -43,21 +40,6 @@ std::uint32_t Failed(int Code)
 {
     errno = Code;
     return static_cast<std::uint32_t>(Code);
-}
-
-// An address a station can own: not 0.x.x.x, not multicast or above, not the broadcast.
-bool IsUnicast(std::uint32_t IP)
-{
-    const std::uint32_t first = IP & 0xFF;
-    return first != 0 && first < 224;
-}
-
-std::uint32_t IPOf(const nl_addr* Address)
-{
-    std::uint32_t ip = 0;
-    if (Address != nullptr && nl_addr_get_len(Address) == 4)
-        std::memcpy(&ip, nl_addr_get_binary_addr(Address), 4);
-    return ip;
 }
 
 struct TFd {
@@ -72,98 +54,6 @@ struct TFd {
     TFd& operator=(const TFd&) = delete;
 };
 
-template <typename T, void (*Release)(T*)>
-struct TNlRelease {
-    void operator()(T* Object) const { Release(Object); }
-};
-using TNeighbour = std::unique_ptr<rtnl_neigh, TNlRelease<rtnl_neigh, rtnl_neigh_put>>;
-using TNlAddress = std::unique_ptr<nl_addr, TNlRelease<nl_addr, nl_addr_put>>;
-using TNlCallbacks = std::unique_ptr<nl_cb, TNlRelease<nl_cb, nl_cb_put>>;
-using TNlMessage = std::unique_ptr<nl_msg, TNlRelease<nl_msg, nlmsg_free>>;
-
-// One rtnetlink connection. Talk returns the kernel's own errno, which libnl's error codes
-// would blur (an unreachable network must read as such, not as a generic failure).
-class TRouteNetlink {
-public:
-    TRouteNetlink() : Socket(nl_socket_alloc())
-    {
-        errno = 0;
-        if (Socket == nullptr)
-            OpenError = ENOMEM;
-        else if (nl_connect(Socket, NETLINK_ROUTE) < 0)
-            OpenError = errno != 0 ? errno : EPROTONOSUPPORT;
-    }
-    ~TRouteNetlink()
-    {
-        if (Socket != nullptr)
-            nl_socket_free(Socket);
-    }
-    TRouteNetlink(const TRouteNetlink&) = delete;
-    TRouteNetlink& operator=(const TRouteNetlink&) = delete;
-
-    int OpenError = 0;
-
-    // Sends the request and hands every object of the answer to Visit; 0 or the errno.
-    template <typename TVisit>
-    int Talk(TNlMessage Request, TVisit Visit)
-    {
-        TExchange exchange{0, false, [&](nl_object* Object) { Visit(Object); }};
-        TNlCallbacks callbacks(nl_cb_alloc(NL_CB_DEFAULT));
-        if (!callbacks || !Request)
-            return ENOMEM;
-        nl_cb_err(callbacks.get(), NL_CB_CUSTOM, OnError, &exchange);
-        nl_cb_set(callbacks.get(), NL_CB_ACK, NL_CB_CUSTOM, OnDone, &exchange);
-        nl_cb_set(callbacks.get(), NL_CB_FINISH, NL_CB_CUSTOM, OnDone, &exchange);
-        nl_cb_set(callbacks.get(), NL_CB_VALID, NL_CB_CUSTOM, OnValid, &exchange);
-        if (nl_send_auto(Socket, Request.get()) < 0)
-            return EIO;
-        while (!exchange.Done)
-            if (nl_recvmsgs(Socket, callbacks.get()) < 0)
-                return exchange.Error != 0 ? exchange.Error : EIO;
-        return exchange.Error;
-    }
-
-private:
-    struct TExchange {
-        int Error;
-        bool Done;
-        std::function<void(nl_object*)> Visit;
-    };
-    nl_sock* Socket;
-
-    static int OnError(sockaddr_nl*, nlmsgerr* Error, void* Arg)
-    {
-        auto* exchange = static_cast<TExchange*>(Arg);
-        exchange->Error = -Error->error;
-        exchange->Done = true;
-        return NL_STOP;
-    }
-    static int OnDone(nl_msg*, void* Arg)
-    {
-        static_cast<TExchange*>(Arg)->Done = true;
-        return NL_STOP;
-    }
-    static void OnObject(nl_object* Object, void* Arg)
-    {
-        static_cast<TExchange*>(Arg)->Visit(Object);
-    }
-    static int OnValid(nl_msg* Message, void* Arg)
-    {
-        nl_msg_parse(Message, OnObject, Arg);
-        return NL_OK;
-    }
-};
-
-template <typename THeader>
-TNlMessage Request(int Type, int Flags, const THeader& Header)
-{
-    TNlMessage message(nlmsg_alloc_simple(Type, Flags));
-    if (message && nlmsg_append(message.get(), const_cast<THeader*>(&Header), sizeof Header,
-                                NLMSG_ALIGNTO) < 0)
-        message.reset();
-    return message;
-}
-
 std::uint32_t TypeOfState(int State)
 {
     if (State & NUD_PERMANENT)
@@ -175,153 +65,58 @@ std::uint32_t TypeOfState(int State)
     return MIB_IPNET_TYPE_INVALID; // failed, incomplete, none
 }
 
-int ReadNeighbours(TRouteNetlink& Netlink, std::vector<MIB_IPNETROW>& Rows)
+int ReadNeighbourRows(TRouteNetlink& Netlink, std::vector<MIB_IPNETROW>& Rows)
 {
-    ndmsg header{};
-    header.ndm_family = AF_INET;
-    return Netlink.Talk(Request(RTM_GETNEIGH, NLM_F_DUMP, header), [&](nl_object* Object) {
-        auto* neighbour = reinterpret_cast<rtnl_neigh*>(Object);
-        if (rtnl_neigh_get_family(neighbour) != AF_INET)
-            return;
+    std::vector<TNeighbour> neighbours;
+    const int error = ReadNeighbours(Netlink, neighbours);
+    for (const TNeighbour& neighbour : neighbours) {
         MIB_IPNETROW row;
-        row.dwIndex = static_cast<std::uint32_t>(rtnl_neigh_get_ifindex(neighbour));
-        row.dwAddr = IPOf(rtnl_neigh_get_dst(neighbour));
-        if (const nl_addr* mac = rtnl_neigh_get_lladdr(neighbour)) {
-            row.dwPhysAddrLen = std::min(nl_addr_get_len(mac), 8u);
-            std::memcpy(row.bPhysAddr, nl_addr_get_binary_addr(mac), row.dwPhysAddrLen);
-        }
-        row.dwType = TypeOfState(rtnl_neigh_get_state(neighbour));
+        row.dwIndex = static_cast<std::uint32_t>(neighbour.IfIndex);
+        row.dwAddr = neighbour.IP;
+        row.dwPhysAddrLen = neighbour.MACLength;
+        std::memcpy(row.bPhysAddr, neighbour.MAC, sizeof row.bPhysAddr);
+        row.dwType = TypeOfState(neighbour.State);
         Rows.push_back(row);
-    });
+    }
+    return error;
 }
 
-int ReadAddresses(TRouteNetlink& Netlink, std::vector<MIB_IPADDRROW>& Rows)
+int ReadAddressRows(TRouteNetlink& Netlink, std::vector<MIB_IPADDRROW>& Rows)
 {
-    ifaddrmsg header{};
-    header.ifa_family = AF_INET;
-    return Netlink.Talk(Request(RTM_GETADDR, NLM_F_DUMP, header), [&](nl_object* Object) {
-        auto* address = reinterpret_cast<rtnl_addr*>(Object);
-        if (rtnl_addr_get_family(address) != AF_INET)
-            return;
+    std::vector<TAddress> addresses;
+    const int error = ReadAddresses(Netlink, addresses);
+    for (const TAddress& address : addresses) {
         MIB_IPADDRROW row;
-        row.dwAddr = IPOf(rtnl_addr_get_local(address));
-        row.dwIndex = static_cast<std::uint32_t>(rtnl_addr_get_ifindex(address));
-        const int prefix = rtnl_addr_get_prefixlen(address);
+        row.dwAddr = address.IP;
+        row.dwIndex = static_cast<std::uint32_t>(address.IfIndex);
+        const int prefix = address.PrefixLength;
         row.dwMask = prefix <= 0 ? 0 : htonl(0xFFFFFFFFu << (32 - std::min(prefix, 32)));
-        row.dwBCastAddr = IPOf(rtnl_addr_get_broadcast(address));
+        row.dwBCastAddr = address.Broadcast;
         row.dwReasmSize = 65535;
         Rows.push_back(row);
-    });
+    }
+    return error;
 }
 
-struct TRoute {
-    int IfIndex = 0;
-    int Type = RTN_UNSPEC;
-    std::uint32_t PreferredSource = 0;
-    bool ViaGateway = false;
-};
-
-int LookupRoute(TRouteNetlink& Netlink, std::uint32_t Dest, TRoute& Route)
+// Only the temporary static entry is ever made; the helper checks its place.
+std::uint32_t CreateEntry(TARPHelperClient& Helper, const MIB_IPNETROW& Row)
 {
-    rtmsg header{};
-    header.rtm_family = AF_INET;
-    header.rtm_dst_len = 32;
-    TNlMessage message = Request(RTM_GETROUTE, 0, header);
-    if (message && nla_put(message.get(), RTA_DST, 4, &Dest) < 0)
-        message.reset();
-    const int error = Netlink.Talk(std::move(message), [&](nl_object* Object) {
-        auto* route = reinterpret_cast<rtnl_route*>(Object);
-        Route.Type = rtnl_route_get_type(route);
-        Route.PreferredSource = IPOf(rtnl_route_get_pref_src(route));
-        if (rtnl_nexthop* hop = rtnl_route_nexthop_n(route, 0)) {
-            Route.IfIndex = rtnl_route_nh_get_ifindex(hop);
-            Route.ViaGateway = rtnl_route_nh_get_gateway(hop) != nullptr;
-        }
-    });
-    return error != 0 ? error : Route.IfIndex > 0 ? 0 : ENETUNREACH;
-}
-
-struct TLink {
-    unsigned Flags = 0;
-    std::vector<std::uint8_t> Address;
-};
-
-int ReadLink(TRouteNetlink& Netlink, int IfIndex, TLink& Link)
-{
-    ifinfomsg header{};
-    header.ifi_family = AF_UNSPEC;
-    header.ifi_index = IfIndex;
-    return Netlink.Talk(Request(RTM_GETLINK, 0, header), [&](nl_object* Object) {
-        auto* link = reinterpret_cast<rtnl_link*>(Object);
-        Link.Flags = rtnl_link_get_flags(link);
-        if (const nl_addr* address = rtnl_link_get_addr(link)) {
-            const auto* bytes = static_cast<const std::uint8_t*>(nl_addr_get_binary_addr(address));
-            Link.Address.assign(bytes, bytes + nl_addr_get_len(address));
-        }
-    });
-}
-
-// Loopback and point-to-point links and links with ARP switched off resolve no addresses; the
-// kernel even files a neighbour entry on the first two under 0.0.0.0, where no one finds it.
-bool DoesARP(const TLink& Link)
-{
-    return (Link.Flags & (IFF_NOARP | IFF_LOOPBACK | IFF_POINTOPOINT)) == 0 && Link.Address.size() == 6;
-}
-
-// A static entry belongs only to another station on a link that does ARP: never to one of the
-// host's own addresses (a local route), a broadcast or other non-unicast route. 0 or the errno.
-int EntryPlaceError(TRouteNetlink& Netlink, const MIB_IPNETROW& Row)
-{
-    TLink link;
-    if (const int error = ReadLink(Netlink, static_cast<int>(Row.dwIndex), link); error != 0)
-        return error;
-    // Without any route the entry is merely useless; the kernel takes it.
-    if (TRoute route; LookupRoute(Netlink, Row.dwAddr, route) == 0 && route.Type != RTN_UNICAST)
-        return route.Type == RTN_LOCAL ? EADDRINUSE : EINVAL;
-    return DoesARP(link) ? 0 : EOPNOTSUPP;
-}
-
-std::uint32_t ChangeNeighbour(const MIB_IPNETROW& Row, bool Create)
-{
-    const int state = Row.dwType == MIB_IPNET_TYPE_STATIC    ? NUD_PERMANENT
-                      : Row.dwType == MIB_IPNET_TYPE_DYNAMIC ? NUD_REACHABLE
-                                                             : 0;
     if (Row.dwIndex == 0 || Row.dwIndex > INT_MAX)
         return Failed(ENODEV);
-    // Any row the table shows can be deleted, also one the kernel filed under 0.0.0.0.
-    if (Create && (!IsUnicast(Row.dwAddr) || state == 0 || Row.dwPhysAddrLen == 0 ||
-                   Row.dwPhysAddrLen > 8 ||
-                   std::all_of(Row.bPhysAddr, Row.bPhysAddr + Row.dwPhysAddrLen,
-                               [](std::uint8_t b) { return b == 0; })))
+    if (!IsUnicast(Row.dwAddr) || Row.dwType != MIB_IPNET_TYPE_STATIC || Row.dwPhysAddrLen != 6 ||
+        std::all_of(Row.bPhysAddr, Row.bPhysAddr + 6, [](std::uint8_t b) { return b == 0; }))
         return Failed(EINVAL);
-    TRouteNetlink netlink;
-    if (netlink.OpenError != 0)
-        return Failed(netlink.OpenError);
-    if (const int error = Create ? EntryPlaceError(netlink, Row) : 0; error != 0)
-        return Failed(error);
-    TNeighbour neighbour(rtnl_neigh_alloc());
-    TNlAddress dest(nl_addr_build(AF_INET, &Row.dwAddr, 4));
-    if (!neighbour || !dest)
-        return Failed(ENOMEM);
-    rtnl_neigh_set_family(neighbour.get(), AF_INET);
-    rtnl_neigh_set_ifindex(neighbour.get(), static_cast<int>(Row.dwIndex));
-    rtnl_neigh_set_dst(neighbour.get(), dest.get());
-    nl_msg* message = nullptr;
-    int built;
-    if (Create) {
-        TNlAddress mac(nl_addr_build(AF_UNSPEC, Row.bPhysAddr, Row.dwPhysAddrLen));
-        if (!mac)
-            return Failed(ENOMEM);
-        rtnl_neigh_set_lladdr(neighbour.get(), mac.get());
-        rtnl_neigh_set_state(neighbour.get(), state);
-        built = rtnl_neigh_build_add_request(neighbour.get(), NLM_F_CREATE | NLM_F_REPLACE, &message);
-    } else {
-        built = rtnl_neigh_build_delete_request(neighbour.get(), 0, &message);
-    }
-    if (built < 0)
-        return Failed(ENOMEM);
-    const int error = netlink.Talk(TNlMessage(message), [](nl_object*) {});
-    return error != 0 ? Failed(error) : 0;
+    const std::uint32_t code = Helper.Hold(Row);
+    return code != 0 ? Failed(static_cast<int>(code)) : 0;
+}
+
+// Any row the table shows can be named, also one the kernel filed under 0.0.0.0.
+std::uint32_t DeleteEntry(TARPHelperClient& Helper, const MIB_IPNETROW& Row)
+{
+    if (Row.dwIndex == 0 || Row.dwIndex > INT_MAX)
+        return Failed(ENODEV);
+    const std::uint32_t code = Helper.Delete(Row);
+    return code != 0 ? Failed(static_cast<int>(code)) : 0;
 }
 
 struct __attribute__((packed)) TARPFrame {
@@ -398,7 +193,7 @@ int KernelResolve(TRouteNetlink& Netlink, int IfIndex, std::uint32_t DestIP, std
     const auto deadline = std::chrono::steady_clock::now() + kAnswerWait;
     do {
         std::vector<MIB_IPNETROW> rows;
-        if (const int error = ReadNeighbours(Netlink, rows); error != 0)
+        if (const int error = ReadNeighbourRows(Netlink, rows); error != 0)
             return error;
         for (const MIB_IPNETROW& row : rows)
             if (row.dwIndex == static_cast<std::uint32_t>(IfIndex) && row.dwAddr == DestIP &&
@@ -478,12 +273,16 @@ extern "C" __attribute__((visibility("default"))) int QubraOpenIPHelper(TIPHelpe
 {
     if (TRouteNetlink probe; probe.OpenError != 0)
         return probe.OpenError;
-    Library->GetIpNetTable = LinuxReadTable<MIB_IPNETROW, ReadNeighbours>;
-    Library->CreateIpNetEntry = [](const MIB_IPNETROW& Row) { return ChangeNeighbour(Row, true); };
-    Library->DeleteIpNetEntry = [](const MIB_IPNETROW& Row) { return ChangeNeighbour(Row, false); };
+    // Shared by the operations: the entries it holds go when the library is released.
+    auto helper = std::make_shared<TARPHelperClient>(
+        ARPHelperProgramPath(reinterpret_cast<const void*>(&QubraOpenIPHelper)));
+    Library->GetIpNetTable = LinuxReadTable<MIB_IPNETROW, ReadNeighbourRows>;
+    Library->CreateIpNetEntry = [helper](const MIB_IPNETROW& Row) { return CreateEntry(*helper, Row); };
+    Library->DeleteIpNetEntry = [helper](const MIB_IPNETROW& Row) { return DeleteEntry(*helper, Row); };
     Library->SendARP = LinuxSendARP;
-    Library->GetIpAddrTable = LinuxReadTable<MIB_IPADDRROW, ReadAddresses>;
+    Library->GetIpAddrTable = LinuxReadTable<MIB_IPADDRROW, ReadAddressRows>;
     Library->GetBestInterface = LinuxGetBestInterface;
+    Library->LastErrorText = &TARPHelperClient::LastError;
     return 0;
 }
 

@@ -211,6 +211,10 @@ bool TARPManager::ChangeEntry(TEntryChange TIPHelperLibrary::*Member, const MIB_
         return false;
     const std::uint32_t code = (*change)(Row);
     if (code != 0) {
+        const TIPHelperLibrary* library = Library();
+        if (const std::string text = library->LastErrorText ? library->LastErrorText() : "";
+            RaiseErrors && !text.empty())
+            throw EARPException(text, Operation);
         ReportError(static_cast<int>(code), Operation);
         return false;
     }

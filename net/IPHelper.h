@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace qubra {
@@ -64,6 +65,9 @@ struct TIPHelperLibrary {
     TARPRequest SendARP;
     TTableRead GetIpAddrTable;
     TRouteLookup GetBestInterface;
+    // The library's own text for the calling thread's last failed change, when the system's text
+    // for its code would not say what is wrong (a missing right, say); empty otherwise.
+    std::function<std::string()> LastErrorText;
 };
 
 // Table order: by interface, then by address as dotted text would sort numerically.

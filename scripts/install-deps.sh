@@ -8,7 +8,8 @@ packages=(
   libxml2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libnl-3-dev libnl-route-3-dev
-  iproute2
+  iproute2 libcap2-bin
+  clang libclang-rt-14-dev
   nlohmann-json3-dev
   qt6-base-dev qt6-svg-dev
   xvfb xauth

@@ -285,6 +285,28 @@ TEST_F(ARPManagerTest, AddWithoutRouteOrRowsFailsAsCreateARPEntry)
     EXPECT_TRUE(Host.Neighbours.empty());
 }
 
+TEST_F(ARPManagerTest, FailedChangeWithTheLibrarysOwnTextRaisesThatText)
+{
+    std::string text = "Changing the ARP table needs the right CAP_NET_ADMIN";
+    auto library = std::make_shared<TIPHelperLibrary>(*Host.Loader()());
+    library->CreateIpNetEntry = [](const MIB_IPNETROW&) { return std::uint32_t{EACCES}; };
+    library->DeleteIpNetEntry = library->CreateIpNetEntry;
+    library->LastErrorText = [&] { return text; };
+    TScopedIPHelper scope([library] { return library; });
+
+    EXPECT_EQ(Message([&] { Manager.AddARPEntry(StrToIP("192.168.1.20"), kMAC); }), "CreateARPEntry:\r\n" + text);
+    MIB_IPNETROW row;
+    row.dwIndex = 2;
+    EXPECT_EQ(Message([&] { Manager.DeleteARPEntry(row); }), "DeleteARPEntry:\r\n" + text);
+    Manager.RaiseErrors = false;
+    EXPECT_FALSE(Manager.AddARPEntry(StrToIP("192.168.1.20"), kMAC));
+    Manager.RaiseErrors = true;
+    text.clear();
+    EXPECT_EQ(Message([&] { Manager.AddARPEntry(StrToIP("192.168.1.20"), kMAC); }),
+              "CreateARPEntry:\r\n" + SystemText(EACCES, "0000000D"))
+        << "without a text of its own, the system's";
+}
+
 TEST_F(ARPManagerTest, SendARPClearsTheAnswerAndWidensOddLengths)
 {
     Host.AddStation("192.168.1.20", "00-20-4a-12-ab-cd");

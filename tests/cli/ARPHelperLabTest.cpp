@@ -1,0 +1,272 @@
+// The ARP helper on a lab LAN: the temporary entry never outlives the program that asked for it,
+// a killed helper's entry goes with the next helper, only the helper's group may use it, and it
+// refuses every address an assignment never needs.
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include <arpa/inet.h>
+#include <net/if.h>
+
+#include "net/ARPHelperClient.h"
+#include "tests/cli/ProgramRun.h"
+#include "tests/lab/support/LabNetwork.h"
+
+using namespace qubra;
+using namespace qubra::clitest;
+using namespace qubra::lab;
+
+namespace {
+
+const char* const kDeviceMAC = "00-20-4a-63-00-0a";
+// Ids that name no account: a technician outside and inside the helper's group.
+const char* const kUser = "64233";
+const char* const kGroup = "64232";
+
+std::string PermanentEntries(const TNetNamespace& Ns)
+{
+    return Ns.ExecOrThrow("ip -4 neigh show nud permanent");
+}
+
+// The process whose parent is Parent and whose name is the helper's, or 0.
+pid_t HelperOf(pid_t Parent)
+{
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string text;
+        std::getline(stat, text);
+        const std::size_t close = text.rfind(')');
+        if (close == std::string::npos || text.find("(qubra-arphelper)") == std::string::npos)
+            continue;
+        char state;
+        pid_t parent = 0;
+        if (std::sscanf(text.c_str() + close + 1, " %c %d", &state, &parent) == 2 && parent == Parent)
+            return static_cast<pid_t>(std::stoi(entry.path().filename().string()));
+    }
+    return 0;
+}
+
+// A workstation (10.63.0.1/24 on eth0) cabled to a LAN with one simulated device at
+// 192.168.1.254, which the workstation cannot reach without a temporary entry.
+class ARPHelperLab : public ::testing::Test {
+protected:
+    std::unique_ptr<TNetNamespace> Workstation;
+    std::unique_ptr<TNetNamespace> Lan;
+
+    void SetUp() override
+    {
+        QUBRA_LAB_REQUIRE_ROOT();
+        Workstation = std::make_unique<TNetNamespace>("qhlp");
+        Lan = std::make_unique<TNetNamespace>("qhlp");
+        ConnectVeth(*Workstation, "eth0", *Lan, "eth0");
+        Workstation->AddAddress("eth0", "10.63.0.1/24");
+        Lan->LinkUp("eth0");
+    }
+
+    void TearDown() override
+    {
+        if (Lan)
+            std::filesystem::remove(DeviceLog());
+    }
+    std::string DeviceLog() const { return "/tmp/qubra-helper-lab-" + Lan->Name() + ".log"; }
+
+    void StartDevice(const std::string& Knobs)
+    {
+        const std::string log = DeviceLog();
+        Lan->StartBackground(std::string("exec ") + QUBRA_SIM_PROGRAM + " --raw eth0 --device " +
+                             kDeviceMAC + ",192.168.1.254" + Knobs + " > " + log + " 2>&1");
+        std::string text;
+        for (int i = 0; i < 300 && text.find("ready raw") == std::string::npos; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            std::ifstream file(log);
+            text.assign(std::istreambuf_iterator<char>(file), {});
+        }
+        ASSERT_NE(text.find("ready raw"), std::string::npos) << text;
+    }
+
+    // qubra-cli assign-ip in the workstation; Prefix goes between the namespace and the program.
+    std::vector<std::string> AssignIP(const std::string& IP, std::vector<std::string> Prefix = {})
+    {
+        std::vector<std::string> command{"ip", "netns", "exec", Workstation->Name()};
+        command.insert(command.end(), Prefix.begin(), Prefix.end());
+        command.insert(command.end(), {QUBRA_CLI_PROGRAM, "assign-ip", "--mac", kDeviceMAC, "--ip", IP,
+                                       "--mask", "255.255.255.0", "--broadcast", "10.63.0.255", "--timeout",
+                                       "1000", "--yes"});
+        return command;
+    }
+
+    // The helper run once in the workstation with Request; its answer.
+    std::string RunHelper(const std::string& Request) const
+    {
+        return RunProgram({"ip", "netns", "exec", Workstation->Name(), QUBRA_ARPHELPER_PROGRAM}, Request).Out;
+    }
+
+    int Interface() const { return std::stoi(Workstation->ExecOrThrow("cat /sys/class/net/eth0/ifindex")); }
+};
+
+bool WaitForPermanentEntry(const TNetNamespace& Ns, const std::string& IP, TProgram& Program)
+{
+    for (int i = 0; i < 1000 && Program.Running(); ++i) {
+        if (PermanentEntries(Ns).find(IP + " ") != std::string::npos)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+MIB_IPNETROW Row(int IfIndex, const char* IP)
+{
+    MIB_IPNETROW row;
+    row.dwIndex = static_cast<std::uint32_t>(IfIndex);
+    row.dwPhysAddrLen = 6;
+    const std::uint8_t mac[6] = {0x02, 0x20, 0x4A, 0x63, 0x00, 0x0B};
+    std::copy(mac, mac + 6, row.bPhysAddr);
+    inet_pton(AF_INET, IP, &row.dwAddr);
+    row.dwType = MIB_IPNET_TYPE_STATIC;
+    return row;
+}
+
+// A copy of the helper that only root and kGroup may run, with the helper's file capabilities
+// when Capabilities is set; removed with the object.
+class THelperCopy {
+public:
+    explicit THelperCopy(bool Capabilities)
+    {
+        char pattern[] = "/tmp/qubra-helper-XXXXXX";
+        if (mkdtemp(pattern) == nullptr)
+            throw std::runtime_error("mkdtemp");
+        Folder = pattern;
+        chmod(Folder.c_str(), 0755);
+        Path = Folder + "/qubra-arphelper";
+        RunCommandOrThrow("cp " + std::string(QUBRA_ARPHELPER_PROGRAM) + " " + Path + " && chgrp " + kGroup +
+                          " " + Path + " && chmod 0750 " + Path);
+        if (Capabilities) {
+            RunCommandOrThrow("setcap cap_net_admin,cap_net_raw+ep " + Path);
+            CapabilitiesHeld = RunCommand("getcap " + Path).Output.find("cap_net_admin") != std::string::npos;
+        }
+    }
+    ~THelperCopy() { std::filesystem::remove_all(Folder); }
+    std::string Folder, Path;
+    bool CapabilitiesHeld = false;
+};
+
+// The technician without root: Groups is empty (outside the helper's group) or kGroup.
+std::vector<std::string> AsUser(const THelperCopy& Helper, bool InGroup)
+{
+    std::vector<std::string> prefix{"setpriv", std::string("--reuid=") + kUser, std::string("--regid=") + kUser};
+    prefix.push_back(InGroup ? std::string("--groups=") + kGroup : "--clear-groups");
+    prefix.insert(prefix.end(), {"env", "QUBRA_ARPHELPER=" + Helper.Path});
+    return prefix;
+}
+
+} // namespace
+
+TEST_F(ARPHelperLab, KilledProgramLeavesNoEntry)
+{
+    StartDevice(",silent"); // never answers: the assignment waits with the entry in place
+    TProgram program(AssignIP("10.63.0.60"));
+    ASSERT_TRUE(WaitForPermanentEntry(*Workstation, "10.63.0.60", program)) << program.Wait(1000).Err;
+    program.Signal(SIGKILL);
+    EXPECT_EQ(program.Wait(2000).ExitCode, 128 + SIGKILL);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_EQ(PermanentEntries(*Workstation), "");
+}
+
+TEST_F(ARPHelperLab, KilledHelpersEntryGoesWithTheNextHelperButALiveOnesStays)
+{
+    const int lan = Interface();
+    {
+        TEnterNamespace inside(*Workstation);
+        TARPHelperClient killed(QUBRA_ARPHELPER_PROGRAM);
+        TARPHelperClient alive(QUBRA_ARPHELPER_PROGRAM);
+        ASSERT_EQ(killed.Hold(Row(lan, "10.63.0.70")), 0u) << TARPHelperClient::LastError();
+        const pid_t first = HelperOf(getpid());
+        ASSERT_NE(first, 0);
+        ASSERT_EQ(alive.Hold(Row(lan, "10.63.0.71")), 0u);
+        kill(first, SIGKILL);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        const std::string left = PermanentEntries(*Workstation);
+        EXPECT_NE(left.find("10.63.0.70 "), std::string::npos) << "nobody took it out: " << left;
+        EXPECT_NE(left.find("10.63.0.71 "), std::string::npos) << left;
+
+        // Any next run, whatever it is asked, first clears the leftover.
+        EXPECT_EQ(RunHelper("delete " + std::to_string(lan) + " 10.63.0.99\n").rfind("error 2 ", 0), 0u);
+        const std::string after = PermanentEntries(*Workstation);
+        EXPECT_EQ(after.find("10.63.0.70 "), std::string::npos) << after;
+        EXPECT_NE(after.find("10.63.0.71 "), std::string::npos) << "its holder still lives: " << after;
+        // Nor can another run take the live one, or place its own there.
+        EXPECT_EQ(RunHelper("delete " + std::to_string(lan) + " 10.63.0.71\n").rfind("error 16 ", 0), 0u);
+        EXPECT_EQ(RunHelper("hold " + std::to_string(lan) + " 10.63.0.71 02:00:00:00:00:01 5\n").rfind("error 16 ", 0), 0u);
+        EXPECT_NE(PermanentEntries(*Workstation).find("10.63.0.71 dev eth0 lladdr 02:20:4a:63:00:0b"),
+                  std::string::npos)
+            << PermanentEntries(*Workstation);
+    }
+    EXPECT_EQ(PermanentEntries(*Workstation), "") << "the live one went with its client";
+}
+
+TEST_F(ARPHelperLab, TechnicianOutsideTheGroupIsToldWhichRightAndGroupAndNothingChanges)
+{
+    StartDevice(",restart=100");
+    for (const bool capabilities : {true, false}) {
+        THelperCopy helper(capabilities);
+        if (capabilities && !helper.CapabilitiesHeld)
+            GTEST_SKIP() << "file capabilities do not hold on " << helper.Folder;
+        // Without the capabilities the group may run it, but it cannot act.
+        const TProgramResult result = RunProgram(AssignIP("10.63.0.50", AsUser(helper, !capabilities)));
+        SCOPED_TRACE(result.Err);
+        EXPECT_NE(result.ExitCode, 0);
+        EXPECT_NE(result.Err.find("CAP_NET_ADMIN"), std::string::npos);
+        EXPECT_NE(result.Err.find("group qubra232"), std::string::npos);
+        EXPECT_NE(result.Err.find(capabilities ? "this user may not run it" : "it does not hold that right"),
+                  std::string::npos);
+        EXPECT_EQ(PermanentEntries(*Workstation), "");
+    }
+}
+
+TEST_F(ARPHelperLab, TechnicianInTheGroupAssignsAnAddressWithoutRootAndNoEntryStays)
+{
+    StartDevice(",restart=100");
+    THelperCopy helper(true);
+    if (!helper.CapabilitiesHeld)
+        GTEST_SKIP() << "file capabilities do not hold on " << helper.Folder;
+    const TProgramResult result = RunProgram(AssignIP("10.63.0.50", AsUser(helper, true)));
+    ASSERT_EQ(result.ExitCode, 0) << result.Err;
+    EXPECT_EQ(result.Out, std::string(kDeviceMAC) + " 10.63.0.50\n");
+    EXPECT_EQ(PermanentEntries(*Workstation), "");
+}
+
+TEST_F(ARPHelperLab, HelperRefusesEveryAddressThatIsNoOtherStationAndChangesNothing)
+{
+    Workstation->ExecOrThrow("ip neigh add 10.63.0.77 lladdr 02:00:00:00:00:77 dev eth0 nud permanent");
+    const std::string before = PermanentEntries(*Workstation);
+    const std::string lan = std::to_string(Interface());
+    const std::string station = " 02:20:4a:63:00:0b 30\n";
+    const std::pair<std::string, std::string> refused[] = {
+        {"hold " + lan + " 10.63.0.1" + station, "error 98 10.63.0.1 is an address of this host"},
+        {"hold " + lan + " 127.0.0.1" + station, "error 98 127.0.0.1 is an address of this host"},
+        {"hold " + lan + " 10.63.0.0" + station, "error 22 10.63.0.0 is the network address"},
+        {"hold " + lan + " 10.63.0.255" + station, "error 22 10.63.0.255 is the broadcast address"},
+        {"hold " + lan + " 0.0.0.0" + station, "error 22 0.0.0.0 is no station's address"},
+        {"hold " + lan + " 255.255.255.255" + station, "error 22 255.255.255.255 is no station's address"},
+        {"hold " + lan + " 224.0.0.1" + station, "error 22 224.0.0.1 is no station's address"},
+        {"hold " + lan + " 10.63.0.77" + station, "error 17 10.63.0.77 has a permanent entry that this helper did not make"},
+        {"hold " + lan + " 10.63.0.50 00:00:00:00:00:00 30\n", "error 22 the MAC address 00:00:00:00:00:00 belongs to no station"},
+        {"hold " + lan + " 10.63.0.50 ff:ff:ff:ff:ff:ff 30\n", "error 22 the MAC address ff:ff:ff:ff:ff:ff is a group address"},
+        {"hold " + lan + " 10.63.0.50 01:00:5e:00:00:01 30\n", "error 22 the MAC address 01:00:5e:00:00:01 is a group address"},
+        {"hold " + lan + " 10.63.0.50 02:20:4a:63:00:0b 31\n", "error 22 a hold of 31 s is beyond the limit of 30 s"},
+        {"hold 1 10.63.0.50" + station, "error 95 interface 1 does not use ARP"},
+        {"delete " + lan + " 10.63.0.77\n", "error 13 10.63.0.77 has a permanent entry that this helper did not make"},
+        {"hold " + lan + " 10.63.0.50 02:20:4a:63:00:0b 30", "error 22 malformed request"},
+    };
+    for (const auto& [request, answer] : refused) {
+        const std::string got = RunHelper(request);
+        EXPECT_EQ(got.rfind(answer, 0), 0u) << request << "answered: " << got;
+        EXPECT_EQ(got.find('\n'), got.size() - 1) << "one line: " << got;
+    }
+    EXPECT_EQ(PermanentEntries(*Workstation), before);
+}
