@@ -61,7 +61,7 @@ protected:
 
     // Table rows that must survive a refused assignment: one that the temporary entry's
     // clean-up would take (the device's MAC) and one of a stranger.
-    std::vector<std::string> SeedTable()
+    std::vector<std::string> FillTableWithStrangers()
     {
         AddStaticNeighbour("10.88.0.99", kDeviceMAC);
         AddStaticNeighbour("10.88.0.98", "02:00:00:00:00:98");
@@ -177,7 +177,7 @@ TEST_F(AssignIPLab, AddressAnsweredByAnotherStationIsAskedAboutAndNoSendsNothing
 {
     const std::string stranger = AddStation("10.88.0.77/24");
     Start({{kDeviceMAC, "10.88.0.50"}, {"00-20-4a-88-00-71", "192.168.77.7", {.SilentToARP = true}}});
-    const auto before = SeedTable();
+    const auto before = FillTableWithStrangers();
     Sender->AnswerTimeout = kAnswerTimeout;
 
     // Reachable: the question comes before the device is written directly.
@@ -208,7 +208,7 @@ TEST_F(AssignIPLab, AddressOutsideTheWorkstationsSubnetsIsAskedAboutAndNoSendsNo
 {
     Start({{kDeviceMAC, "10.88.0.50"}});
     AddStaticNeighbour("172.16.5.5", "02:00:00:00:00:55");
-    const auto before = SeedTable();
+    const auto before = FillTableWithStrangers();
     View.Answers = {TMessageAnswer::No};
 
     EXPECT_FALSE(Sender->AssignIP(kDeviceMAC, "172.16.5.5", kMask, kGateway));
