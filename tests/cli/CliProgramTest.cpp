@@ -224,6 +224,23 @@ TEST_F(CliProgramTest, AbsentDeviceEndsWithOneAndTheNoticeInTheChosenLanguage)
     EXPECT_TRUE(Contains(english.Err, "Device not found")) << english.Err;
 }
 
+TEST_F(CliProgramTest, WithoutLangTheLocaleChoosesTheLanguage)
+{
+    AddDevice("127.0.0.1", kMAC1);
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+        {{"LANG=en_US.UTF-8"}, "Device not found"},
+        {{}, "Device not found"},
+        {{"LC_MESSAGES=cs_CZ.UTF-8", "LANG=en_US.UTF-8"}, "Zařízení nebylo nalezeno"},
+        {{"LC_ALL=C.UTF-8", "LANG=cs_CZ.UTF-8"}, "Device not found"},
+    };
+    for (const auto& [locale, notice] : cases) {
+        Locale = locale;
+        const TProgramResult result = Cli({"find", "--ip", "127.0.0.5"});
+        EXPECT_EQ(result.ExitCode, 1);
+        EXPECT_TRUE(Contains(result.Err, notice)) << ::testing::PrintToString(locale) << "\n" << result.Err;
+    }
+}
+
 TEST_F(CliProgramTest, WriteSetsValuesInTheOrderGivenAndReadsTheDeviceBack)
 {
     TSimDevice& device = AddDevice("127.0.0.1", kMAC1);
