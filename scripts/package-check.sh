@@ -15,7 +15,7 @@ failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
 # lintian: errors fail, warnings are listed.
-lintian --fail-on error --no-tag-display-limit "$deb" || fail "lintian reports errors"
+lintian --fail-on error --tag-display-limit 0 "$deb" || fail "lintian reports errors"
 
 # The file list the package must have; the helper joins it once it is built.
 dpkg-deb -c "$deb" | awk '{ print substr($6, 2) }' | sed 's|/$||' >"$tmp/files"
