@@ -2,7 +2,9 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 
 #include "model/Conversions.h"
@@ -239,6 +241,20 @@ TEST_F(CliProgramTest, WithoutLangTheLocaleChoosesTheLanguage)
         EXPECT_EQ(result.ExitCode, 1);
         EXPECT_TRUE(Contains(result.Err, notice)) << ::testing::PrintToString(locale) << "\n" << result.Err;
     }
+
+    // A copy of the program with no language file beside it: the file the locale picks may be
+    // missing (or installed elsewhere); either way the command runs.
+    const std::string bare = ::testing::TempDir() + "qubra-cli-bare-" + std::to_string(getpid());
+    std::filesystem::create_directory(bare);
+    std::filesystem::copy_file(QUBRA_CLI_PROGRAM, bare + "/qubra-cli");
+    Locale = {"LANG=en_US.UTF-8"};
+    std::vector<std::string> command = Command({"find", "--ip", "127.0.0.5"});
+    std::replace(command.begin(), command.end(), std::string(QUBRA_CLI_PROGRAM), bare + "/qubra-cli");
+    command.insert(command.begin() + 1, {"-C", bare});
+    const TProgramResult result = RunProgram(command);
+    std::filesystem::remove_all(bare);
+    EXPECT_EQ(result.ExitCode, 1) << result.Err;
+    EXPECT_FALSE(Contains(result.Err, "nenalezen")) << result.Err;
 }
 
 TEST_F(CliProgramTest, WriteSetsValuesInTheOrderGivenAndReadsTheDeviceBack)
