@@ -25,7 +25,8 @@ Options:
                     searches every IPv4 interface that is up and can broadcast)
   --timeout MS      answer time-out in milliseconds (default 3500)
   --mapping FILE    device mapping document (default QUBRA.dmi if present, else built in)
-  --lang FILE       language file, e.g. english.lng.xml
+  --lang FILE       language file, e.g. english.lng.xml (default: Czech for a Czech
+                    locale, English otherwise)
   --yes | --no      answer every question Yes or No (without either: ask on the terminal,
                     and answer No when standard input is not a terminal)
   --json            results as JSON

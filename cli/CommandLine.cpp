@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "cli/Interrupt.h"
+#include "cli/LocaleLanguage.h"
 #include "cli/SetupFile.h"
 #include "control/Scanner.h"
 #include "i18n/Language.h"
@@ -110,15 +111,19 @@ void TCommandLine::Prepare()
 
 void TCommandLine::LoadLanguage() const
 {
-    if (FArgs.LanguageFile.empty())
-        return;
+    const bool given = !FArgs.LanguageFile.empty();
+    const std::string file = given ? FArgs.LanguageFile : LocaleLanguageFile();
     std::string missing;
     Language.OnMessage = [&](const std::string& text) { missing = text; };
-    Language.LoadLanguage(FArgs.LanguageFile);
+    Language.LoadLanguage(file);
     Language.OnMessage = nullptr;
-    if (!missing.empty())
-        throw EBadFile(missing);
-    LanguageFile = FArgs.LanguageFile;
+    if (!missing.empty()) {
+        // The file the locale picked may be absent from a bare build; the built-in texts stand.
+        if (given)
+            throw EBadFile(missing);
+        return;
+    }
+    LanguageFile = file;
 }
 
 std::unique_ptr<TDataManager> TCommandLine::LoadLayout() const

@@ -13,6 +13,8 @@ packages=(
   nlohmann-json3-dev
   qt6-base-dev qt6-svg-dev
   xvfb xauth
+  bash-completion
+  debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream man-db groff-base libcap2-bin
 )
 
 missing=()

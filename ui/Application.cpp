@@ -12,6 +12,8 @@ namespace qubra {
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
     setApplicationName(Title);
+    // Lets the desktop shell match the windows to the installed desktop entry and its icon.
+    setDesktopFileName(QStringLiteral(QUBRA_APP_ID));
     setWindowIcon(ApplicationIcon());
     // The windows are laid out in pixels for an 11-pixel font; the system's sans serif keeps it.
     QFont font = QApplication::font();

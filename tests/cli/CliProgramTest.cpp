@@ -2,7 +2,9 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 
 #include "model/Conversions.h"
@@ -222,6 +224,37 @@ TEST_F(CliProgramTest, AbsentDeviceEndsWithOneAndTheNoticeInTheChosenLanguage)
     const TProgramResult english = Cli({"read", "--mac", "00-20-4a-00-00-99", "--lang", "english.lng.xml"});
     EXPECT_EQ(english.ExitCode, 1);
     EXPECT_TRUE(Contains(english.Err, "Device not found")) << english.Err;
+}
+
+TEST_F(CliProgramTest, WithoutLangTheLocaleChoosesTheLanguage)
+{
+    AddDevice("127.0.0.1", kMAC1);
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+        {{"LANG=en_US.UTF-8"}, "Device not found"},
+        {{}, "Device not found"},
+        {{"LC_MESSAGES=cs_CZ.UTF-8", "LANG=en_US.UTF-8"}, "Zařízení nebylo nalezeno"},
+        {{"LC_ALL=C.UTF-8", "LANG=cs_CZ.UTF-8"}, "Device not found"},
+    };
+    for (const auto& [locale, notice] : cases) {
+        Locale = locale;
+        const TProgramResult result = Cli({"find", "--ip", "127.0.0.5"});
+        EXPECT_EQ(result.ExitCode, 1);
+        EXPECT_TRUE(Contains(result.Err, notice)) << ::testing::PrintToString(locale) << "\n" << result.Err;
+    }
+
+    // A copy of the program with no language file beside it: the file the locale picks may be
+    // missing (or installed elsewhere); either way the command runs.
+    const std::string bare = ::testing::TempDir() + "qubra-cli-bare-" + std::to_string(getpid());
+    std::filesystem::create_directory(bare);
+    std::filesystem::copy_file(QUBRA_CLI_PROGRAM, bare + "/qubra-cli");
+    Locale = {"LANG=en_US.UTF-8"};
+    std::vector<std::string> command = Command({"find", "--ip", "127.0.0.5"});
+    std::replace(command.begin(), command.end(), std::string(QUBRA_CLI_PROGRAM), bare + "/qubra-cli");
+    command.insert(command.begin() + 1, {"-C", bare});
+    const TProgramResult result = RunProgram(command);
+    std::filesystem::remove_all(bare);
+    EXPECT_EQ(result.ExitCode, 1) << result.Err;
+    EXPECT_FALSE(Contains(result.Err, "nenalezen")) << result.Err;
 }
 
 TEST_F(CliProgramTest, WriteSetsValuesInTheOrderGivenAndReadsTheDeviceBack)

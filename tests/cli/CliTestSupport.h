@@ -24,6 +24,9 @@ using controltest::TRecordReader;
 class CliProgramTest : public ::testing::Test {
 protected:
     TSimUdpHost Host;
+    // The program's locale variables, all others unset: a Czech locale by default, as the
+    // texts the tests expect are the built-in Czech ones.
+    std::vector<std::string> Locale{"LC_ALL=cs_CZ.UTF-8"};
 
     TSimDevice& AddDevice(const std::string& IP, const std::string& MAC, const TSimKnobs& Knobs = {})
     {
@@ -43,7 +46,11 @@ protected:
             Host.Start();
         Arguments.insert(Arguments.begin(), {QUBRA_CLI_PROGRAM, "--port", std::to_string(Host.Port()),
                                              "--broadcast", "127.255.255.255", "--timeout", "300"});
-        return Arguments;
+        // env execs the program in its own process, so signals sent to it reach the program.
+        std::vector<std::string> command{"env", "-u", "LC_ALL", "-u", "LC_MESSAGES", "-u", "LANG"};
+        command.insert(command.end(), Locale.begin(), Locale.end());
+        command.insert(command.end(), Arguments.begin(), Arguments.end());
+        return command;
     }
 
     static nlohmann::ordered_json Json(const TProgramResult& Result)
