@@ -17,12 +17,13 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 # lintian: errors fail, warnings are listed.
 lintian --fail-on error --tag-display-limit 0 "$deb" || fail "lintian reports errors"
 
-# The file list the package must have; the helper joins it once it is built.
+# The file list the package must have.
 dpkg-deb -c "$deb" | awk '{ print substr($6, 2) }' | sed 's|/$||' >"$tmp/files"
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 expected=(
   /usr/bin/qubra232 /usr/bin/qubra-cli /usr/bin/qubra-sim
   "/usr/lib/$multiarch/qubra232/qubra-iphelper.so"
+  "/usr/lib/$multiarch/qubra232/qubra-arphelper"
   /usr/share/qubra232/cesky.lng.xml /usr/share/qubra232/english.lng.xml
   /usr/share/applications/org.example.qubra232.desktop
   /usr/share/metainfo/org.example.qubra232.metainfo.xml
@@ -36,7 +37,6 @@ for file in "${expected[@]}"; do
   grep -qxF "$file" "$tmp/files" || fail "the package lacks $file"
 done
 helper=/usr/lib/$multiarch/qubra232/qubra-arphelper
-grep -qxF "$helper" "$tmp/files" && has_helper=1 || has_helper=0
 
 # The files as the package holds them.
 dpkg-deb -x "$deb" "$tmp/content"
@@ -53,18 +53,16 @@ done
 # Runs inside the throw-away root: install, check, run, purge, check that nothing is left.
 cat >"$tmp/in-root.sh" <<'INNER'
 set -eu
-deb=$1 helper=$2 has_helper=$3
+deb=$1 helper=$2
 fail() { echo "FAIL: $*" >&2; exit 1; }
 dpkg -i "$deb" >/dev/null || fail "dpkg -i"
 getent group qubra232 >/dev/null || fail "no group qubra232 after the install"
 for program in /usr/bin/qubra232 /usr/bin/qubra-cli /usr/bin/qubra-sim; do
   [ -z "$(getcap "$program")" ] || fail "$program carries capabilities"
 done
-if [ "$has_helper" = 1 ]; then
-  [ "$(stat -c '%U:%G %a' "$helper")" = "root:qubra232 750" ] ||
-    fail "the helper is $(stat -c '%U:%G %a' "$helper")"
-  getcap "$helper" | grep -q 'cap_net_admin,cap_net_raw=ep' || fail "the helper lacks its capabilities"
-fi
+[ "$(stat -c '%U:%G %a' "$helper")" = "root:qubra232 750" ] ||
+  fail "the helper is $(stat -c '%U:%G %a' "$helper")"
+getcap "$helper" | grep -q 'cap_net_admin=ep' || fail "the helper lacks its capability"
 # Reinstalling keeps the group and does not fail on it.
 dpkg -i "$deb" >/dev/null || fail "a second dpkg -i"
 version=$(qubra-cli --version) || fail "qubra-cli --version"
@@ -85,15 +83,15 @@ INNER
 
 root_check() {
   unshare --mount --propagation private bash -euc '
-    tmp=$1 deb=$2 helper=$3 has_helper=$4
+    tmp=$1 deb=$2 helper=$3
     mount -t tmpfs tmpfs "$tmp/layer"
     mkdir "$tmp/layer/upper" "$tmp/layer/work"
     mount -t overlay overlay -o "lowerdir=/,upperdir=$tmp/layer/upper,workdir=$tmp/layer/work" "$tmp/root"
     mount -t proc proc "$tmp/root/proc"
     mount --rbind /dev "$tmp/root/dev"
     cp "$deb" "$tmp/in-root.sh" "$tmp/root/tmp/"
-    chroot "$tmp/root" sh /tmp/in-root.sh "/tmp/$(basename "$deb")" "$helper" "$has_helper"
-  ' root-check "$tmp" "$deb" "$helper" "$has_helper"
+    chroot "$tmp/root" sh /tmp/in-root.sh "/tmp/$(basename "$deb")" "$helper"
+  ' root-check "$tmp" "$deb" "$helper"
 }
 
 mkdir "$tmp/layer" "$tmp/root"
