@@ -15,6 +15,7 @@
 
 #include "net/ARPHelperClient.h"
 #include "tests/cli/ProgramRun.h"
+#include "tests/net/ARPTestSupport.h"
 #include "tests/lab/support/LabNetwork.h"
 
 using namespace qubra;
@@ -121,14 +122,7 @@ bool WaitForPermanentEntry(const TNetNamespace& Ns, const std::string& IP, TProg
 
 MIB_IPNETROW Row(int IfIndex, const char* IP)
 {
-    MIB_IPNETROW row;
-    row.dwIndex = static_cast<std::uint32_t>(IfIndex);
-    row.dwPhysAddrLen = 6;
-    const std::uint8_t mac[6] = {0x02, 0x20, 0x4A, 0x63, 0x00, 0x0B};
-    std::copy(mac, mac + 6, row.bPhysAddr);
-    inet_pton(AF_INET, IP, &row.dwAddr);
-    row.dwType = MIB_IPNET_TYPE_STATIC;
-    return row;
+    return test::StaticRow(static_cast<std::uint32_t>(IfIndex), IP, {0x02, 0x20, 0x4A, 0x63, 0x00, 0x0B});
 }
 
 // A copy of the helper that only root and kGroup may run, with the helper's file capabilities

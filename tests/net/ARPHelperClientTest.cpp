@@ -1,6 +1,7 @@
 // The module's side of the ARP helper against stand-in helpers: small scripts that log what
 // they are told and answer as the helper would.
 #include "net/ARPHelperClient.h"
+#include "tests/net/ARPTestSupport.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -46,17 +47,7 @@ protected:
         return text.str();
     }
 
-    static MIB_IPNETROW Row(const char* IP)
-    {
-        MIB_IPNETROW row;
-        row.dwIndex = 3;
-        row.dwPhysAddrLen = 6;
-        const std::uint8_t mac[6] = {0x02, 0x20, 0x4A, 0x12, 0xAB, 0xCD};
-        std::copy(mac, mac + 6, row.bPhysAddr);
-        inet_pton(AF_INET, IP, &row.dwAddr);
-        row.dwType = MIB_IPNET_TYPE_STATIC;
-        return row;
-    }
+    static MIB_IPNETROW Row(const char* IP) { return test::StaticRow(3, IP, {0x02, 0x20, 0x4A, 0x12, 0xAB, 0xCD}); }
 };
 
 // Holds until any input or its end, logging which, as the helper does.
