@@ -14,6 +14,7 @@
 #include <net/if.h>
 
 #include "net/ARPHelperClient.h"
+#include "tests/cli/CliLabSupport.h"
 #include "tests/cli/ProgramRun.h"
 #include "tests/net/ARPTestSupport.h"
 #include "tests/lab/support/LabNetwork.h"
@@ -54,40 +55,14 @@ pid_t HelperOf(pid_t Parent)
 
 // A workstation (10.63.0.1/24 on eth0) cabled to a LAN with one simulated device at
 // 192.168.1.254, which the workstation cannot reach without a temporary entry.
-class ARPHelperLab : public ::testing::Test {
+class ARPHelperLab : public TWorkstationLan {
 protected:
-    std::unique_ptr<TNetNamespace> Workstation;
-    std::unique_ptr<TNetNamespace> Lan;
+    ARPHelperLab() : TWorkstationLan("qhlp") {}
 
-    void SetUp() override
-    {
-        QUBRA_LAB_REQUIRE_ROOT();
-        Workstation = std::make_unique<TNetNamespace>("qhlp");
-        Lan = std::make_unique<TNetNamespace>("qhlp");
-        ConnectVeth(*Workstation, "eth0", *Lan, "eth0");
-        Workstation->AddAddress("eth0", "10.63.0.1/24");
-        Lan->LinkUp("eth0");
-    }
-
-    void TearDown() override
-    {
-        if (Lan)
-            std::filesystem::remove(DeviceLog());
-    }
-    std::string DeviceLog() const { return "/tmp/qubra-helper-lab-" + Lan->Name() + ".log"; }
-
+    // The one simulated device with Knobs after its address.
     void StartDevice(const std::string& Knobs)
     {
-        const std::string log = DeviceLog();
-        Lan->StartBackground(std::string("exec ") + QUBRA_SIM_PROGRAM + " --raw eth0 --device " +
-                             kDeviceMAC + ",192.168.1.254" + Knobs + " > " + log + " 2>&1");
-        std::string text;
-        for (int i = 0; i < 300 && text.find("ready raw") == std::string::npos; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            std::ifstream file(log);
-            text.assign(std::istreambuf_iterator<char>(file), {});
-        }
-        ASSERT_NE(text.find("ready raw"), std::string::npos) << text;
+        StartDevices(std::string("--device ") + kDeviceMAC + ",192.168.1.254" + Knobs);
     }
 
     // qubra-cli assign-ip in the workstation; Prefix goes between the namespace and the program.

@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tests/cli/CliLabSupport.h"
 #include "tests/cli/ProgramRun.h"
 #include "tests/lab/support/LabNetwork.h"
 
@@ -19,21 +20,6 @@ using namespace qubra::lab;
 namespace {
 
 const char* const kDeviceMAC = "00-20-4a-63-00-09";
-
-// Starts simulated devices on Interface of Lan and waits until they listen.
-void StartDevices(TNetNamespace& Lan, const std::string& Interface, const std::string& Devices)
-{
-    const std::string log = "/tmp/qubra-cli-lab-" + Lan.Name() + ".log";
-    Lan.StartBackground(std::string("exec ") + QUBRA_SIM_PROGRAM + " --raw " + Interface + " " + Devices +
-                        " > " + log + " 2>&1");
-    std::string text;
-    for (int i = 0; i < 300 && text.find("ready") == std::string::npos; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        std::ifstream file(log);
-        text.assign(std::istreambuf_iterator<char>(file), {});
-    }
-    ASSERT_NE(text.find("ready raw"), std::string::npos) << text;
-}
 
 std::vector<std::string> CliIn(const TNetNamespace& Ns, std::vector<std::string> Arguments)
 {
@@ -48,20 +34,9 @@ bool HasPermanentEntry(const TNetNamespace& Ns, const std::string& IP)
 
 // A workstation on a LAN whose devices sit at Ethernet level; no default route, so searches
 // go to the LAN's own broadcast address.
-class CliLab : public ::testing::Test {
+class CliLab : public TWorkstationLan {
 protected:
-    std::unique_ptr<TNetNamespace> Workstation;
-    std::unique_ptr<TNetNamespace> Lan;
-
-    void SetUp() override
-    {
-        QUBRA_LAB_REQUIRE_ROOT();
-        Workstation = std::make_unique<TNetNamespace>("qcli");
-        Lan = std::make_unique<TNetNamespace>("qcli");
-        ConnectVeth(*Workstation, "eth0", *Lan, "eth0");
-        Workstation->AddAddress("eth0", "10.63.0.1/24");
-        Lan->LinkUp("eth0");
-    }
+    CliLab() : TWorkstationLan("qcli") {}
 };
 
 } // namespace
@@ -79,9 +54,11 @@ TEST(CliLabScan, EveryInterfaceIsSearchedAndNamed)
     workstation.ExecOrThrow("ip route add default dev wlan0");
     wired.LinkUp("eth0");
     wireless.LinkUp("eth0");
-    StartDevices(wired, "eth0",
-                 "--device 00-20-4a-61-00-05,10.61.0.5 --device 00-20-4a-61-00-06,192.168.1.254");
-    StartDevices(wireless, "eth0", "--device 00-20-4a-62-00-07,10.62.0.7");
+    const std::string wiredLog = "/tmp/qubra-lab-" + wired.Name() + ".log";
+    const std::string wirelessLog = "/tmp/qubra-lab-" + wireless.Name() + ".log";
+    StartRawDevices(wired, "eth0", "--device 00-20-4a-61-00-05,10.61.0.5 --device 00-20-4a-61-00-06,192.168.1.254",
+                    wiredLog);
+    StartRawDevices(wireless, "eth0", "--device 00-20-4a-62-00-07,10.62.0.7", wirelessLog);
 
     const TProgramResult result = RunProgram(CliIn(workstation, {"scan", "--json", "--timeout", "600"}));
     ASSERT_EQ(result.ExitCode, 0) << result.Err;
@@ -95,11 +72,13 @@ TEST(CliLabScan, EveryInterfaceIsSearchedAndNamed)
         {"00-20-4a-62-00-07", {"10.62.0.7", "wlan0"}},
     };
     EXPECT_EQ(found, expected) << result.Out;
+    std::filesystem::remove(wiredLog);
+    std::filesystem::remove(wirelessLog);
 }
 
 TEST_F(CliLab, AssignIPThroughATemporaryEntryThenFindAndWriteOnTheLan)
 {
-    StartDevices(*Lan, "eth0", std::string("--device ") + kDeviceMAC + ",192.168.1.254,restart=100");
+    StartDevices(std::string("--device ") + kDeviceMAC + ",192.168.1.254,restart=100");
     const TProgramResult result = RunProgram(CliIn(
         *Workstation, {"assign-ip", "--mac", kDeviceMAC, "--ip", "10.63.0.50", "--mask", "255.255.255.0",
                        "--broadcast", "10.63.0.255", "--timeout", "1000", "--yes"}));
@@ -132,7 +111,7 @@ TEST_F(CliLab, AssignIPThroughATemporaryEntryThenFindAndWriteOnTheLan)
 TEST_F(CliLab, SignalsDuringTheAssignmentRemoveTheTemporaryEntry)
 {
     // Never answers, so the assignment waits with the entry in place.
-    StartDevices(*Lan, "eth0", std::string("--device ") + kDeviceMAC + ",192.168.1.254,silent");
+    StartDevices(std::string("--device ") + kDeviceMAC + ",192.168.1.254,silent");
     for (const int signal : {SIGINT, SIGTERM}) {
         SCOPED_TRACE(signal);
         TProgram program(CliIn(*Workstation, {"assign-ip", "--mac", kDeviceMAC, "--ip", "10.63.0.60",
