@@ -177,6 +177,23 @@ int RequestOnWire(int Fd, int IfIndex, const std::vector<std::uint8_t>& OwnMAC, 
     return EHOSTUNREACH;
 }
 
+// The MAC the host's neighbour table holds for DestIP on IfIndex, in a state that datagrams
+// are sent to; ENOENT when there is none.
+int KernelEntry(TRouteNetlink& Netlink, int IfIndex, std::uint32_t DestIP, std::uint8_t* Answer)
+{
+    std::vector<MIB_IPNETROW> rows;
+    if (const int error = ReadNeighbourRows(Netlink, rows); error != 0)
+        return error;
+    for (const MIB_IPNETROW& row : rows)
+        if (row.dwIndex == static_cast<std::uint32_t>(IfIndex) && row.dwAddr == DestIP &&
+            row.dwPhysAddrLen == 6 &&
+            (row.dwType == MIB_IPNET_TYPE_DYNAMIC || row.dwType == MIB_IPNET_TYPE_STATIC)) {
+            std::memcpy(Answer, row.bPhysAddr, 6);
+            return 0;
+        }
+    return ENOENT;
+}
+
 // Without the right to send ARP frames: make the kernel resolve the address (a zero-length
 // datagram to the discard port) and read its answer from the neighbour table.
 int KernelResolve(TRouteNetlink& Netlink, int IfIndex, std::uint32_t DestIP, std::uint8_t* Answer)
@@ -192,16 +209,8 @@ int KernelResolve(TRouteNetlink& Netlink, int IfIndex, std::uint32_t DestIP, std
 
     const auto deadline = std::chrono::steady_clock::now() + kAnswerWait;
     do {
-        std::vector<MIB_IPNETROW> rows;
-        if (const int error = ReadNeighbourRows(Netlink, rows); error != 0)
+        if (const int error = KernelEntry(Netlink, IfIndex, DestIP, Answer); error != ENOENT)
             return error;
-        for (const MIB_IPNETROW& row : rows)
-            if (row.dwIndex == static_cast<std::uint32_t>(IfIndex) && row.dwAddr == DestIP &&
-                row.dwPhysAddrLen == 6 &&
-                (row.dwType == MIB_IPNET_TYPE_DYNAMIC || row.dwType == MIB_IPNET_TYPE_STATIC)) {
-                std::memcpy(Answer, row.bPhysAddr, 6);
-                return 0;
-            }
         std::this_thread::sleep_for(10ms);
     } while (std::chrono::steady_clock::now() < deadline);
     return EHOSTUNREACH;
@@ -224,15 +233,21 @@ std::uint32_t LinuxSendARP(std::uint32_t DestIP, std::uint32_t SrcIP, void* MAC,
     if (route.Type != RTN_UNICAST || !DoesARP(link))
         return Failed(EHOSTUNREACH);
 
+    // Datagrams for an address behind a gateway go to the gateway, whoever answers on the wire.
+    if (route.ViaGateway)
+        return Failed(EHOSTUNREACH);
+
     std::uint8_t answer[6] = {};
     int error;
     TFd packet(socket(AF_PACKET, SOCK_DGRAM | SOCK_CLOEXEC, htons(ETH_P_ARP)));
-    if (packet.Fd >= 0)
+    if (packet.Fd >= 0) {
         error = RequestOnWire(packet.Fd, route.IfIndex, link.Address,
                               SrcIP != 0 ? SrcIP : route.PreferredSource, DestIP, answer);
-    else if (errno == EPERM || errno == EACCES)
-        // Behind a gateway the kernel would resolve the gateway, never DestIP.
-        error = route.ViaGateway ? EHOSTUNREACH : KernelResolve(netlink, route.IfIndex, DestIP, answer);
+        // The answer on the wire leaves the host's own entry as it was; datagrams follow that.
+        if (error == 0)
+            KernelEntry(netlink, route.IfIndex, DestIP, answer);
+    } else if (errno == EPERM || errno == EACCES)
+        error = KernelResolve(netlink, route.IfIndex, DestIP, answer);
     else
         error = errno;
     if (error != 0)

@@ -129,3 +129,72 @@ TEST_F(CliLab, SignalsDuringTheAssignmentRemoveTheTemporaryEntry)
         EXPECT_FALSE(HasPermanentEntry(*Workstation, "10.63.0.60"));
     }
 }
+
+namespace {
+
+// The payloads' code bytes that the simulated device MAC took in, from its --log lines.
+std::string CodesReceivedBy(const std::string& Log, const std::string& MAC)
+{
+    std::ifstream file(Log);
+    std::string line, codes;
+    while (std::getline(file, line))
+        if (line.rfind("in " + MAC + " ", 0) == 0 && line.size() >= 8)
+            codes += line.substr(line.size() - 2) + " ";
+    return codes;
+}
+
+} // namespace
+
+TEST_F(CliLab, ADeviceSharingItsAddressIsNeverReachedThroughTheOtherAndGetsAnAddressOfItsOwn)
+{
+    const std::string a = "00-20-4a-63-00-0a", b = "00-20-4a-63-00-0b";
+    // New units hear only the limited broadcast, which the default route takes onto the cable.
+    Workstation->ExecOrThrow("ip route add default dev eth0");
+    StartDevices("--log --device " + a + ",10.63.0.77 --device " + b + ",10.63.0.77,restart=100");
+    const std::vector<std::string> lan = {"--timeout", "1000"};
+    const auto cli = [&](std::vector<std::string> Arguments) {
+        Arguments.insert(Arguments.end(), lan.begin(), lan.end());
+        return RunProgram(CliIn(*Workstation, Arguments));
+    };
+
+    for (const auto& command : {std::vector<std::string>{"read", "--mac", b},
+                                std::vector<std::string>{"write", "--mac", b, "--set", "unit_port=4100", "--yes"}}) {
+        SCOPED_TRACE(command[0]);
+        const TProgramResult refused = cli(command);
+        EXPECT_EQ(refused.ExitCode, 1) << refused.Err;
+        EXPECT_NE(refused.Err.find(b), std::string::npos) << refused.Err;
+        EXPECT_NE(refused.Err.find(a), std::string::npos) << refused.Err;
+    }
+    // Each device heard the searches and nothing else.
+    for (const std::string& mac : {a, b}) {
+        const std::string codes = CodesReceivedBy(DeviceLog(), mac);
+        EXPECT_EQ(codes.find_first_not_of("F6 "), std::string::npos) << mac << ": " << codes;
+    }
+
+    const TProgramResult assigned = cli({"assign-ip", "--mac", b, "--ip", "10.63.0.78", "--mask", "255.255.255.0", "--yes"});
+    ASSERT_EQ(assigned.ExitCode, 0) << assigned.Err;
+    EXPECT_EQ(CodesReceivedBy(DeviceLog(), a).find_first_not_of("F6 "), std::string::npos)
+        << "the assignment reached the other device: " << CodesReceivedBy(DeviceLog(), a);
+    EXPECT_FALSE(HasPermanentEntry(*Workstation, "10.63.0.78"));
+
+    const TProgramResult read = cli({"read", "--mac", b, "--json"});
+    ASSERT_EQ(read.ExitCode, 0) << read.Err;
+    EXPECT_EQ(nlohmann::json::parse(read.Out)["SetupRecord0.unit_ip"], "10.63.0.78");
+    EXPECT_EQ(CodesReceivedBy(DeviceLog(), a).find_first_not_of("F6 "), std::string::npos);
+}
+
+TEST_F(CliLab, ADeviceOfAForeignSubnetThatAnswersARPIsReAddressedThroughTheEntryAlsoAsRoot)
+{
+    const std::string mac = "00-20-4a-63-00-0c";
+    // Behind the default route, datagrams for 192.168.5.20 go to a gateway, whoever answers
+    // ARP for that address on the cable.
+    Workstation->ExecOrThrow("ip route add default via 10.63.0.254");
+    StartDevices("--device " + mac + ",192.168.5.20,restart=100");
+    const TProgramResult assigned = RunProgram(CliIn(
+        *Workstation, {"assign-ip", "--mac", mac, "--ip", "10.63.0.56", "--mask", "255.255.255.0", "--timeout", "1000",
+                       "--yes"}));
+    ASSERT_EQ(assigned.ExitCode, 0) << assigned.Err;
+    EXPECT_EQ(assigned.Out, mac + " 10.63.0.56\n");
+    EXPECT_FALSE(HasPermanentEntry(*Workstation, "10.63.0.56"));
+}
+
