@@ -94,6 +94,8 @@ inline constexpr TMessage msgZaznamUlozen{"Záznamuložen", "Záznam uložen."};
 inline constexpr TMessage msgZaznamuPrija{"záznamůpřija", " záznam(ů) přijato."};
 inline constexpr TMessage msgZaznamuUlozeno{"záznamůuloženo", " záznamů uloženo."};
 inline constexpr TMessage msgCekamNaZarizen{"Čekámnazařízen", "Čekám na zařízení..."};
+inline constexpr TMessage msgZapsanoAleZar{"zapsánoalezař", "zapsáno, ale zařízení vrací "};
+inline constexpr TMessage msgMisto{"místo", " místo "};
 
 // Keys that stand beside more than one built-in text keep one entry for all of them.
 inline constexpr TMessage msgZarizeniNebyloExclamation = msgZarizeniNebylo.WithText("Zařízení nebylo nalezeno!");
@@ -118,7 +120,7 @@ inline constexpr std::array AllMessages{
     msgZ4, msgZadejteIPAdres, msgZadejteMACAdre, msgZarizeni, msgZarizeniByloDe,
     msgZarizeniNebylo, msgZarizeniNebylo0, msgZarizeniNebylo1, msgZarizeniNebylo2, msgZarizeniNebylo3,
     msgZarizeniNebylo4, msgZkontrolujtePro, msgZkontrolujteZd, msgZaznamUlozen, msgZaznamuPrija,
-    msgZaznamuUlozeno, msgCekamNaZarizen,
+    msgZaznamuUlozeno, msgCekamNaZarizen, msgZapsanoAleZar, msgMisto,
 };
 
 } // namespace qubra
