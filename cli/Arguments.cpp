@@ -14,18 +14,20 @@ const char* const kUsage = R"(Usage:
   qubra-cli [options] scan
   qubra-cli [options] find     (--ip ADDR | --mac MAC)
   qubra-cli [options] read     (--ip ADDR | --mac MAC)
-  qubra-cli [options] write    (--ip ADDR | --mac MAC)... --set RECORD.FIELD=VALUE...
-  qubra-cli [options] defaults (--ip ADDR | --mac MAC)...
+  qubra-cli [options] write    (--ip ADDR | --mac MAC)... --set RECORD.FIELD=VALUE... [BATCH]
+  qubra-cli [options] defaults (--ip ADDR | --mac MAC)... [BATCH]
   qubra-cli [options] assign-ip --mac MAC --ip ADDR [--mask MASK] [--gateway ADDR]
   qubra-cli [options] export   (--ip ADDR | --mac MAC) [--out FILE]
-  qubra-cli [options] import   (--ip ADDR | --mac MAC)... --in FILE [--with-network]
-  qubra-cli [options] provision --plan PLAN --in FILE
-Setting up several devices (write, defaults, import, provision):
+  qubra-cli [options] import   (--ip ADDR | --mac MAC)... --in FILE [--with-network] [BATCH]
+  qubra-cli [options] provision --plan PLAN --in FILE [BATCH]
+BATCH, the options of commands that set up several devices:
+  [--jobs N] [--dry-run] [--report FILE]
   --jobs N          devices set up side by side (default 32; 1: one after another)
   --dry-run         read each device and show what would change, field by field; send
-                    nothing but the reads
+                    nothing but the searches and the reads
   --report FILE     a JSON document with a row for each device, also when some failed
-  PLAN              CSV lines MAC,IP[,MASK[,GATEWAY]]; a header line and # comments allowed
+PLAN: CSV lines MAC,IP[,MASK[,GATEWAY]]; a header line and # comments allowed; without MASK
+and GATEWAY a device gets those of FILE.
 Options:
   --port N          device port (default 30718)
   --broadcast ADDR  where searches are broadcast (default 255.255.255.255; scan without it
