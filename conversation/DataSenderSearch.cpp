@@ -136,7 +136,7 @@ std::string SharedAddressText(const std::string& IPText, const TMACAddress& MAC,
     for (const TMACAddress& other : Others)
         others += (others.empty() ? "" : ", ") + MACToStr(other);
     return GetText(msgAdresu) + IPText + GetText(msgPouzivaKromeZ) + MACToStr(MAC) +
-           GetText(msgTakeZarizeni) + others + ".\r\n" + GetText(msgZpravyUrceneT);
+           GetText(msgTakeZarizeni) + others + ".\r\n" + GetText(msgZpravyUrceneTo);
 }
 
 std::string TfDataSender::SearchByMAC(const std::string& MACText, const std::string& Caption,
@@ -432,7 +432,7 @@ bool TfDataSender::AssignThroughARP(const TMACAddress& WantedMAC, const std::str
                 if (!assigned)
                     throw;
                 // The device has its address: what is left over is reported beside that.
-                AssignmentLeftover = GetText(msgDocasnyZaznamN) + error.what();
+                AssignmentLeftover = GetText(msgDocasnyZaznamA0) + error.what();
             }
         });
     return assigned;

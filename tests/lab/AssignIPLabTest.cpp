@@ -173,7 +173,7 @@ TEST_F(AssignIPLab, TemporaryEntryIsRemovedAlsoWhenTheDeviceNeverComesBack)
     EXPECT_EQ(Sender->AnswerTimeout, kAnswerTimeout);
 }
 
-TEST_F(AssignIPLab, AddressAnsweredByAnotherStationIsAskedAboutAndNoSendsNothing)
+TEST_F(AssignIPLab, AddressAnsweredByAnotherStationIsAskedAboutOrRefusedAndNothingIsSent)
 {
     const std::string stranger = AddStation("10.88.0.77/24");
     Start({{kDeviceMAC, "10.88.0.50"}, {"00-20-4a-88-00-71", "192.168.77.7", {.SilentToARP = true}}});
@@ -187,14 +187,13 @@ TEST_F(AssignIPLab, AddressAnsweredByAnotherStationIsAskedAboutAndNoSendsNothing
     ExpectQuestion(0, ConflictText("10.88.0.77", stranger), TMessageIcon::Question,
                    TMessageAnswer::No);
 
-    // Unreachable: the same question before the temporary entry is made.
+    // Unreachable: a temporary entry would take the station's traffic, so none is made, whatever
+    // the answers.
     View.Questions.clear();
-    View.Answers = {TMessageAnswer::Yes, TMessageAnswer::No};
-    EXPECT_FALSE(Sender->AssignIP("00-20-4a-88-00-71", "10.88.0.77", kMask, kGateway));
-    ASSERT_EQ(View.Questions.size(), 2u);
+    View.Answers = {TMessageAnswer::Yes, TMessageAnswer::Yes};
+    EXPECT_THROW(Sender->AssignIP("00-20-4a-88-00-71", "10.88.0.77", kMask, kGateway), Exception);
+    ASSERT_EQ(View.Questions.size(), 1u);
     ExpectQuestion(0, kUnreachableText, TMessageIcon::Warning, TMessageAnswer::Yes);
-    ExpectQuestion(1, ConflictText("10.88.0.77", stranger), TMessageIcon::Question,
-                   TMessageAnswer::No);
 
     for (std::size_t i = 0; i < 2; ++i) {
         // Each assignment's broadcast reaches both devices; nothing else reaches either.
