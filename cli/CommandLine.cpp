@@ -150,10 +150,12 @@ int TCommandLine::Execute()
     if (c == "export")
         return Export();
     if (c == "write") {
+        // What no device can hold is refused before any is read; what only a device's
+        // present value allows is decided on its own record.
         CheckInput([&] {
             const std::unique_ptr<TDataManager> scratch = LoadLayout();
             for (const std::string& setting : FArgs.Settings)
-                ApplySetting(*scratch, setting);
+                ApplySetting(*scratch, setting, TPresentValue::AnyItHolds);
         });
         return WriteEach([&](TDataManager& manager) {
             for (const std::string& setting : FArgs.Settings)
@@ -304,11 +306,9 @@ int TCommandLine::WriteEach(const std::function<void(TDataManager&)>& Edit)
     int failed = 0;
     for (const TTarget& target : FArgs.Targets) {
         ThrowIfInterrupted();
-        bool ok = FindAndRead(target);
-        if (ok) {
-            Edit(*FManager);
+        bool ok = FindAndRead(target) && EditRecord(target, Edit);
+        if (ok)
             ok = FController->WriteToDevice();
-        }
         ThrowIfInterrupted();
         failed += ok ? 0 : 1;
         ReportDevice(target, ok, results);
@@ -316,6 +316,18 @@ int TCommandLine::WriteEach(const std::function<void(TDataManager&)>& Edit)
     if (FArgs.Json)
         Print(results);
     return failed == 0 ? 0 : 1;
+}
+
+// A value this device's record refuses leaves the device unwritten; the others go on.
+bool TCommandLine::EditRecord(const TTarget& Target, const std::function<void(TDataManager&)>& Edit)
+{
+    try {
+        Edit(*FManager);
+        return true;
+    } catch (const Exception& error) {
+        FConsole.Line("qubra-cli: " + Target.Text + ": " + EscapeControls(error.what()) + "; not written");
+        return false;
+    }
 }
 
 // The fields only of a device read back after the write: after a failure the record may hold

@@ -40,6 +40,8 @@ private:
     int WriteEach(const std::function<void(TDataManager&)>& Edit);
 
     bool FindAndRead(const TTarget& Target);
+    // Edit on the device's record; false, with the reason on standard error, when it refuses.
+    bool EditRecord(const TTarget& Target, const std::function<void(TDataManager&)>& Edit);
     void ReportDevice(const TTarget& Target, bool Ok, TJson& Results);
     void Print(const TJson& Json);
     // The current device: {"mac", "ip"} with --json, else the one or both chosen on a line.

@@ -171,11 +171,13 @@ TEST_F(MainWindowTest, DefaultsThenWriteSendsExactlyTheDefaultRecord)
 TEST_F(MainWindowTest, NoToTheConflictQuestionSendsNothing)
 {
     TSimDevice& device = AddDevice("127.0.0.4");
-    Network.AddStation("127.0.0.7", "00-11-22-33-44-55");
+    // A loopback address is no device's: the new one lies in a subnet of the in-memory table.
+    Network.AddAddress("192.0.2.1", "255.255.255.0", 1);
+    Network.AddStation("192.0.2.7", "00-11-22-33-44-55");
     Start();
     FindByIP("127.0.0.4");
     ASSERT_TRUE(SettingsOnShow()) << LastNotice();
-    Window->Pages->IPSet().SetValues("127.0.0.7", "255.0.0.0", "0.0.0.0");
+    Window->Pages->IPSet().SetValues("192.0.2.7", "255.255.255.0", "0.0.0.0");
     Boxes.Answers = {TMessageAnswer::No};
     Window->WriteToDeviceClick();
     ASSERT_EQ(Boxes.Questions.size(), 1u) << "within the subnet: only the conflict question";
