@@ -466,3 +466,42 @@ TEST_F(SettingsPages, ActiveConnectionListIsAtLeast260PixelsWide)
     EXPECT_LT(other->view()->width(), 260);
     other->hidePopup();
 }
+
+// Every numeric control takes what its field holds, no more: a device's value shows and goes
+// back unchanged, a typed value the field cannot hold is refused, never cut to its bits.
+TEST_F(SettingsPages, NumericControlsKeepToTheirFieldsCapacity)
+{
+    TBytes record = DeviceRecord();
+    record[24] = 0x00, record[25] = 0x00;  // local port 0
+    record[34] = 200;
+    Show(record);
+    EXPECT_EQ(Get<QSpinBox>("seSourcePort")->value(), 0);
+    for (const char* edit : {"Edit1", "Edit2"})
+        EXPECT_EQ(Edit(edit)->maxLength(), 3) << edit << ": the digits of 255";
+    Pages.Binding().ControlsToRecord();
+    EXPECT_EQ(Record.GetData()[24], 0x00);
+    EXPECT_EQ(Record.GetData()[34], 200);
+
+    Paste("Edit2", "-12");
+    EXPECT_EQ(Edit("Edit2")->text(), "0");
+    for (const char* typed : {"999", "300", "256"}) {
+        SCOPED_TRACE(typed);
+        Show(record);
+        Pages.ShowTabPage(kNetworkTab);
+        Edit("Edit1")->selectAll();
+        Type("Edit1", typed);
+        EXPECT_EQ(Edit("Edit1")->text(), typed);
+        try {
+            Pages.Binding().ControlsToRecord();
+            ADD_FAILURE() << "taken";
+        } catch (const Exception& error) {
+            EXPECT_STREQ(error.what(), "Hodnoty nejsou zadány zprávně. Zkontrolujte je prosím");
+        }
+        EXPECT_EQ(Record.GetData()[34], 200) << "not wrapped";
+        EXPECT_TRUE(Shows("pnlNastTepl"));
+    }
+    Edit("Edit1")->selectAll();
+    Type("Edit1", "255");
+    Pages.Binding().ControlsToRecord();
+    EXPECT_EQ(Record.GetData()[34], 255);
+}
