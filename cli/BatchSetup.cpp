@@ -67,7 +67,14 @@ bool SetUpDevice(const TCommandContext& Context, const TSetupSteps& Steps, std::
     if (Row.IPBefore.empty())
         Row.IPBefore = IPToStr(Device.DeviceIP);
     const TFieldTexts before = SetupTexts(Device.DataManager);
-    Steps.Edit(Index, Device.DataManager);
+    try {
+        Steps.Edit(Index, Device.DataManager);
+    } catch (const Exception& error) {
+        // A value this device's record refuses leaves it unwritten; the others go on.
+        Row.Error = EscapeControls(error.what()) + "; not written";
+        Context.Console.Line(Prefix + "error: " + Row.Error);
+        return finish(false);
+    }
     const TFieldTexts edited = SetupTexts(Device.DataManager);
     Row.Changes = ChangedFields(before, edited);
     if (Context.Args.DryRun) {

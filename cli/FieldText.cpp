@@ -1,8 +1,10 @@
 #include "cli/FieldText.h"
 
+#include <cctype>
 #include <cstdio>
 
 #include "cli/InputValues.h"
+#include "control/AddressEntry.h"
 #include "model/Charset.h"
 #include "model/Conversions.h"
 #include "model/DataPacket.h"
@@ -33,30 +35,52 @@ Exception DoesNotFit(const std::string& Text, const std::string& Name)
     return Exception("'" + Text + "' does not fit " + Name);
 }
 
-// An entry's name, else a decimal number within the field's limits (an entry's number may lie
-// beyond them); an enumeration takes nothing but its entries.
-TItemValue NumberValue(const TDataItem& Item, const std::string& Name, const std::string& Text)
+// An entry's name, the form read prints ("2 [9600]": the number and the name of its entry),
+// or a decimal number.
+std::int64_t NumberOf(const TDataItem& Item, const std::string& Text)
 {
     if (const TDEnumItem* entry = FindEntry(Item, [&](const TDEnumItem& e) { return e.Name == Text; }))
-        return std::int64_t{entry->Value};
-    const std::int64_t number = StrToInt64(Text);
-    const bool isEntry = FindEntry(Item, [&](const TDEnumItem& e) { return e.Value == number; });
-    if (!isEntry && (number < Item.MinValue() || number > Item.MaxValue()))
-        throw DoesNotFit(Text, Name);
-    if (!isEntry && Item.ItemType() == itEnum && Item.EnumItemCount() > 0)
-        throw Exception("'" + Text + "' is none of the values of " + Name);
+        return entry->Value;
+    const std::size_t open = Text.find(" [");
+    if (open == std::string::npos || !Text.ends_with(']'))
+        return StrToInt64(Text);
+    const std::int64_t number = StrToInt64(Text.substr(0, open));
+    const std::string name = Text.substr(open + 2, Text.size() - open - 3);
+    if (!FindEntry(Item, [&](const TDEnumItem& e) { return e.Name == name && e.Value == number; }))
+        throw Exception("'" + Text + "': " + name + " is no entry of the value " + std::to_string(number));
     return number;
 }
 
-// The value in the form the field reads back when it holds it whole.
-TItemValue SettingValue(const TDataItem& Item, const std::string& Name, const std::string& Text)
+// What a number field takes besides its present value: one of its entries (whose numbers may
+// lie beyond the limits); for an enumeration whose entries are flags (it has a mask) any
+// combination of them, none included; otherwise a number within the limits, except that an
+// enumeration with entries takes nothing but them.
+void CheckNumber(const TDataItem& Item, const std::string& Name, const std::string& Text, std::int64_t Number)
 {
-    if (Item.ReadOnly())
-        throw Exception(Name + " is read-only");
+    if (FindEntry(Item, [&](const TDEnumItem& e) { return e.Value == Number; }))
+        return;
+    if (Item.ItemType() == itEnum && Item.NegMask() != 0 && Item.EnumItemCount() > 0) {
+        std::int64_t flags = 0;
+        for (int i = 0; i < Item.EnumItemCount(); ++i)
+            flags |= Item.GetEnumItem(i)->Value;
+        if (Number < 0 || (Number & ~flags) != 0)
+            throw Exception("'" + Text + "' is no combination of the values of " + Name);
+        return;
+    }
+    if (Number < Item.MinValue() || Number > Item.MaxValue())
+        throw DoesNotFit(Text, Name);
+    if (Item.ItemType() == itEnum && Item.EnumItemCount() > 0)
+        throw Exception("'" + Text + "' is none of the values of " + Name);
+}
+
+// The value the text gives, read by the rule of the field's kind, in the form the field reads
+// back when it holds it whole; whether the field takes it is not yet asked.
+TItemValue TypedValue(const TDataItem& Item, const std::string& Name, const std::string& Text)
+{
     switch (Item.ItemType()) {
     case itEnum:
     case itSigned:
-    case itUnsigned: return NumberValue(Item, Name, Text);
+    case itUnsigned: return NumberOf(Item, Text);
     case itBool: return ReadBoolean(Text);
     case itIP: return IPToStr(ReadAddress(Text));
     case itMAC: return MACToStr(ReadMAC(Text));
@@ -67,10 +91,37 @@ TItemValue SettingValue(const TDataItem& Item, const std::string& Name, const st
         bytes.resize(Item.ByteSize());
         return BytesToHex(bytes);
     }
-    case itString: return Utf8ToCp1250(Text);
+    case itString:
+        try {
+            return Utf8ToCp1250(UnescapeControls(Text));
+        } catch (const Exception& error) {
+            throw Exception(Name + ": " + error.what());
+        }
     case itUnknown: break;
     }
     throw Exception(Name + " holds no value that can be set");
+}
+
+// What the field takes besides its present value.
+void CheckTaken(const TDataManager& DataManager, const TDataItem& Item, const std::string& Name,
+                const std::string& Text, const TItemValue& Value)
+{
+    if (Item.ReadOnly())
+        throw Exception(Name + " is read-only");
+    if (IsNumberType(Item.ItemType()))
+        CheckNumber(Item, Name, Text, Value.Integer());
+    if (&Item == DeviceAddressField(DataManager) && !TakesDeviceAddress(Item, StrToIP(Value.Text())))
+        throw Exception(Name + ": " + Value.Text() + " is no device's address");
+}
+
+// Whether the field's bits or bytes can hold the value whole; the record is left as it was.
+bool CanHold(TDataItem& Item, const TItemValue& Value)
+{
+    const TBytes before = Item.GetRaw();
+    Item.SetValue(Value);
+    const bool held = Item.GetValue() == Value;
+    Item.SetRaw(before);
+    return held;
 }
 
 } // namespace
@@ -78,8 +129,13 @@ TItemValue SettingValue(const TDataItem& Item, const std::string& Name, const st
 std::string EscapeControls(const std::string& Text)
 {
     std::string escaped;
-    for (const char c : Text) {
+    for (std::size_t i = 0; i < Text.size(); ++i) {
+        const char c = Text[i];
         const auto byte = static_cast<unsigned char>(c);
+        // The C1 controls U+0080 to U+009F, in UTF-8 C2 80 to C2 9F.
+        const bool c1 = byte == 0xC2 && i + 1 < Text.size() &&
+                        static_cast<unsigned char>(Text[i + 1]) >= 0x80 &&
+                        static_cast<unsigned char>(Text[i + 1]) <= 0x9F;
         if (c == '\\')
             escaped += "\\\\";
         else if (c == '\n')
@@ -88,14 +144,49 @@ std::string EscapeControls(const std::string& Text)
             escaped += "\\r";
         else if (c == '\t')
             escaped += "\\t";
-        else if (byte < 0x20 || byte == 0x7F) {
-            char code[5];
-            std::snprintf(code, sizeof code, "\\x%02X", byte);
-            escaped += code;
+        else if (byte < 0x20 || byte == 0x7F || c1) {
+            const unsigned code = c1 ? static_cast<unsigned char>(Text[++i]) : byte;
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02X", code);
+            escaped += hex;
         } else
             escaped += c;
     }
     return escaped;
+}
+
+std::string UnescapeControls(const std::string& Text)
+{
+    std::string text;
+    for (std::size_t i = 0; i < Text.size(); ++i) {
+        if (Text[i] != '\\') {
+            text += Text[i];
+            continue;
+        }
+        const char kind = i + 1 < Text.size() ? Text[++i] : '\0';
+        if (kind == '\\')
+            text += '\\';
+        else if (kind == 'n')
+            text += '\n';
+        else if (kind == 'r')
+            text += '\r';
+        else if (kind == 't')
+            text += '\t';
+        else if (kind == 'x' && i + 2 < Text.size() && std::isxdigit(static_cast<unsigned char>(Text[i + 1])) &&
+                 std::isxdigit(static_cast<unsigned char>(Text[i + 2]))) {
+            const unsigned code = std::stoul(Text.substr(i + 1, 2), nullptr, 16);
+            i += 2;
+            // The code point of that number, as the escape stands for it.
+            if (code < 0x80) {
+                text += static_cast<char>(code);
+            } else {
+                text += static_cast<char>(0xC0 | (code >> 6));
+                text += static_cast<char>(0x80 | (code & 0x3F));
+            }
+        } else
+            throw Exception("'" + Text + "' has a backslash that starts none of \\\\, \\n, \\r, \\t, \\xHH");
+    }
+    return text;
 }
 
 std::string JsonText(const TJson& Json)
@@ -146,7 +237,7 @@ TJson FieldJson(const TDataItem& Item)
     return value.AsText();
 }
 
-void ApplySetting(TDataManager& DataManager, const std::string& Setting)
+void ApplySetting(TDataManager& DataManager, const std::string& Setting, TPresentValue Present)
 {
     const std::size_t equals = Setting.find('=');
     const std::string name = Setting.substr(0, equals);
@@ -154,7 +245,14 @@ void ApplySetting(TDataManager& DataManager, const std::string& Setting)
     TDataItem* item = DataManager.FindItem(name);
     if (!item)
         throw ItemNotFound(name);
-    const TItemValue value = SettingValue(*item, name, text);
+    const TItemValue value = TypedValue(*item, name, text);
+    // The value the field holds is never refused, and writing it would change nothing (nor
+    // would it keep the bytes a value does not show: a text's after its end, a wide number's).
+    if (value == item->GetValue())
+        return;
+    if (Present == TPresentValue::AnyItHolds && (item->ReadOnly() || CanHold(*item, value)))
+        return;
+    CheckTaken(DataManager, *item, name, text, value);
     // The model keeps what fits the field's bits or bytes and drops the rest without a word.
     const TBytes before = item->GetRaw();
     item->SetValue(value);

@@ -25,10 +25,12 @@ int RunOnTargets(const TCommandContext& Context,
 
 int WriteCommand(const TCommandContext& Context)
 {
+    // What no device can hold is refused before any is read; what only a device's present
+    // value allows is decided on its own record.
     CheckInput([&] {
         const std::unique_ptr<TDataManager> scratch = Context.LoadLayout();
         for (const std::string& setting : Context.Args.Settings)
-            ApplySetting(*scratch, setting);
+            ApplySetting(*scratch, setting, TPresentValue::AnyItHolds);
     });
     return RunOnTargets(Context, [&](std::size_t, TDataManager& Records) {
         for (const std::string& setting : Context.Args.Settings)

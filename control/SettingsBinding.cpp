@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 
+#include "control/AddressEntry.h"
 #include "control/SettingsControls.h"
 #include "i18n/Language.h"
 #include "model/Conversions.h"
@@ -43,11 +45,13 @@ std::string Trim(const std::string& Text)
     return std::string(first, last);
 }
 
-int ClampToInt(std::int64_t Value)
-{
-    return static_cast<int>(std::clamp<std::int64_t>(Value, std::numeric_limits<int>::min(),
-                                                      std::numeric_limits<int>::max()));
-}
+// A value the record refuses, with the field it was meant for, so that the page showing that
+// field comes forward.
+class EFieldRefused : public Exception {
+public:
+    EFieldRefused(std::string Field, const std::string& Message) : Exception(Message), Field(std::move(Field)) {}
+    const std::string Field;
+};
 
 } // namespace
 
@@ -105,7 +109,33 @@ std::string TSettingsBinding::ReadString(const std::string& Field) const
 
 void TSettingsBinding::WriteString(const std::string& Field, const std::string& Text)
 {
-    FDataManager.SetValue(Field, Utf8ToCp1250(Text));
+    std::string bytes;
+    try {
+        bytes = Utf8ToCp1250(Text);
+    } catch (const Exception&) {
+        throw EFieldRefused(Field, GetText(msgTextObsahujeZn) + Field + ": " + Text);
+    }
+    FDataManager.SetValue(Field, bytes);
+}
+
+// A decimal number that the field holds whole; a text that is no number raises the conversion
+// error, a number beyond the field's limits the invalid-values warning (the model would keep
+// only its low bits).
+void TSettingsBinding::WriteNumber(const std::string& Field, const std::string& Text)
+{
+    const std::int64_t number = StrToInt64(Text);
+    const TDataItem& item = Item(Field);
+    if (number < item.MinValue() || number > item.MaxValue())
+        throw EFieldRefused(Field, GetText(msgHodnotyNejsouZ));
+    FDataManager.SetValue(Field, number);
+}
+
+// An address as the windows read it; an empty edit is no address, 0.0.0.0.
+void TSettingsBinding::WriteAddress(const std::string& Field, const std::string& Text)
+{
+    const std::optional<std::uint32_t> ip = Text.empty() ? std::optional<std::uint32_t>(0) : ReadTypedIP(Text);
+    if (!ip) throw EFieldRefused(Field, GetText(msgHodnotyNejsouZ));
+    FDataManager.SetValue(Field, static_cast<std::int64_t>(*ip));
 }
 
 TDataItem& TSettingsBinding::Item(const std::string& Field) const
@@ -202,6 +232,10 @@ bool TSettingsBinding::ControlsToRecord()
         StoreDataChannel();
         stage = kNetworkTab;
         StoreNetwork();
+    } catch (const EFieldRefused& error) {
+        const std::string tab = TabOfField(error.Field);
+        FPage.ShowTab(tab.empty() ? stage : tab);
+        throw;
     } catch (...) {
         FPage.ShowTab(stage);
         throw;
@@ -216,7 +250,7 @@ void TSettingsBinding::StoreDataChannel()
     WriteString("telnet_password", FPage.Text("Edit6"));
     FDataManager.SetValue("unit_port", FPage.SpinValue("seSourcePort"));
     FDataManager.SetValue("remote_port", FPage.SpinValue("SpinEdit1"));
-    FDataManager.SetValue("remote_ip", FPage.Text("Edit3"));
+    WriteAddress("remote_ip", FPage.Text("Edit3"));
     for (const char* list : kSerialLineLists) StoreList(list);
 
     const bool datagrams = FPage.Checked("CheckBox1");
@@ -236,8 +270,8 @@ void TSettingsBinding::StoreDataChannel()
         FDataManager.SetValue("disconnect_config_term", password ? 1 : 0);
         FDataManager.SetValue("disconnect_config_ledoff", 0);
         if (password) WriteString("terminal_name", FPage.Text("Edit5"));
-        FDataManager.SetValue("disconnect_timeout_min", StrToInt(FPage.Text("Edit1")));
-        FDataManager.SetValue("disconnect_timeout_sec", StrToInt(FPage.Text("Edit2")));
+        WriteNumber("disconnect_timeout_min", FPage.Text("Edit1"));
+        WriteNumber("disconnect_timeout_sec", FPage.Text("Edit2"));
     }
     if (datagrams) FDataManager.SetValue("Directed_UDP", kDirectedUDP);
 
@@ -261,7 +295,9 @@ void TSettingsBinding::StoreDataChannel()
 void TSettingsBinding::StoreNetwork()
 {
     TAddressFrame& address = FPage.IPSet();
-    if (!address.IsValid()) throw Exception(GetText(msgSitoveNastaveni));
+    const TDataItem* own = DeviceAddressField(FDataManager);
+    if (!address.IsValid() || (own && !TakesDeviceAddress(*own, address.GetIP())))
+        throw Exception(GetText(msgSitoveNastaveni));
     FDataManager.SetValue("SetupRecord0.unit_ip", static_cast<std::int64_t>(address.GetIP()));
     FDataManager.SetValue("SetupRecord0.gateway_ip", static_cast<std::int64_t>(address.GetGateway()));
     FDataManager.SetValue("SetupRecord0.num_host_bits", TARPManager::MaskToHostBits(address.GetMask()));
@@ -345,16 +381,14 @@ void TSettingsBinding::PortPasswordRule()
     FPage.SetEnabled("Edit5", FPage.Checked("CheckBox2"));
 }
 
-// A decimal result of one or two characters is below 100, so only a negative one needs
-// correcting; a longer result (a value of 100 or more read from the record) stays.
+// What the field cannot hold beyond that is refused when the page is stored.
 void TSettingsBinding::TimerTextRule(const std::string& Control)
 {
     const std::string text = Trim(FPage.Text(Control));
     std::string result = text;
     if (!text.empty()) {
         const auto number = TryStrToInt64(text);
-        result = number ? std::to_string(*number) : "0";
-        if (number && *number < 0 && result.size() <= 2) result = "0";
+        result = number && *number > 0 ? std::to_string(*number) : "0";
     }
     // Setting the same text again would change nothing.
     if (result != FPage.Text(Control)) FPage.SetText(Control, result);

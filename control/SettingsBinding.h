@@ -20,7 +20,7 @@ enum TSettingsRule {
     srDatagramMode,
     // Port password: the password edit is enabled while the box is ticked.
     srPortPassword,
-    // Inactivity timer: the text becomes a plain decimal number of at most two digits.
+    // Inactivity timer: the text becomes a plain decimal number, none below 0.
     srTimerText,
     // Inactivity timer: an empty edit becomes "0" when it loses the focus.
     srTimerLeave,
@@ -51,8 +51,10 @@ public:
     // a boolean.
     void RecordToControls();
     // Writes every control into the record in a fixed order; later writes replace the shared
-    // bits of earlier ones. On an error the tab of the failing value is brought to the front
-    // and the error passed on; what was written before stays written.
+    // bits of earlier ones. A value its field cannot hold is refused, never cut to the field's
+    // bits; a text the record's character set cannot write names its field. On an error the
+    // tab of the page showing the failing field is brought to the front and the error passed
+    // on; what was written before stays written.
     bool ControlsToRecord();
     // "<caption up to its first ':'> <IP>" while the main window knows the device's address;
     // otherwise the caption without address, hidden.
@@ -70,6 +72,8 @@ private:
     bool FieldEquals(const std::string& Field, std::int64_t Value) const;
     std::string ReadString(const std::string& Field) const;
     void WriteString(const std::string& Field, const std::string& Text);
+    void WriteNumber(const std::string& Field, const std::string& Text);
+    void WriteAddress(const std::string& Field, const std::string& Text);
     TDataItem& Item(const std::string& Field) const;
 
     void ShowList(const std::string& Control);

@@ -1,6 +1,7 @@
 #include "control/SettingsControls.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "model/Exception.h"
 
@@ -52,9 +53,9 @@ std::vector<TSettingsControl> BuildControls()
         {.Name = "Edit5", .Kind = skEdit, .Parent = "GroupBox6", .MaxLength = 15, .LengthField = "terminal_name",
          .Hint = kNotForUDP, .StartEnabled = false, .Fields = {"terminal_name"}},
         {.Name = "Edit1", .Kind = skEdit, .Parent = "GroupBox6", .Label = "Časovač nečinnosti",
-         .UnitLabel = "min", .MaxLength = 2, .StartText = "0", .Fields = {"disconnect_timeout_min"}},
+         .UnitLabel = "min", .MaxLength = 2, .Number = true, .StartText = "0", .Fields = {"disconnect_timeout_min"}},
         {.Name = "Edit2", .Kind = skEdit, .Parent = "GroupBox6", .UnitLabel = "s", .MaxLength = 2,
-         .StartText = "0", .Fields = {"disconnect_timeout_sec"}},
+         .Number = true, .StartText = "0", .Fields = {"disconnect_timeout_sec"}},
         // Serial line
         {.Name = "ComboBox4", .Kind = skComboBox, .Parent = "GroupBox5", .Label = "Rychlost linky",
          .Items = {"300", "600", "1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200", "230400"},
@@ -128,10 +129,51 @@ const TSettingsControl& SettingsControl(const std::string& Name)
     return *found;
 }
 
+namespace {
+
+const TDataItem* FirstField(const TSettingsControl& Control, const TDataManager& DataManager)
+{
+    return Control.Fields.empty() ? nullptr : DataManager.FindItem(Control.Fields.front());
+}
+
+} // namespace
+
+int ClampToInt(std::int64_t Value)
+{
+    return static_cast<int>(std::clamp<std::int64_t>(Value, std::numeric_limits<int>::min(),
+                                                      std::numeric_limits<int>::max()));
+}
+
 int MaxLengthOf(const TSettingsControl& Control, const TDataManager& DataManager)
 {
+    if (const TDataItem* number = Control.Number ? FirstField(Control, DataManager) : nullptr)
+        return static_cast<int>(std::to_string(number->MaxValue()).size());
     const TDataItem* field = Control.LengthField.empty() ? nullptr : DataManager.FindItem(Control.LengthField);
     return field ? field->ByteSize() : Control.MaxLength;
+}
+
+std::pair<int, int> RangeOf(const TSettingsControl& Control, const TDataManager& DataManager)
+{
+    if (const TDataItem* field = FirstField(Control, DataManager))
+        return {ClampToInt(field->MinValue()), ClampToInt(field->MaxValue())};
+    return {Control.MinValue, Control.MaxValue};
+}
+
+std::string TabOfField(const std::string& Field)
+{
+    for (const TSettingsControl& control : SettingsControls()) {
+        if (std::ranges::find(control.Fields, Field) == control.Fields.end())
+            continue;
+        std::string container = control.Parent;
+        for (;;) {
+            const auto& containers = SettingsContainers();
+            const auto found = std::ranges::find(containers, container, &TSettingsContainer::Name);
+            if (found == containers.end()) return {};
+            if (found->Parent.empty()) return found->Tab;
+            container = found->Parent;
+        }
+    }
+    return {};
 }
 
 } // namespace qubra

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/DataManager.h"
@@ -45,13 +47,16 @@ struct TSettingsControl {
     // The unit label after it.
     std::string UnitLabel{};
     std::vector<std::string> Items{};
-    // Spin edits.
+    // Spin edits, when the mapping lacks the field; else the field's limits.
     int MinValue = 0;
     int MaxValue = 0;
     // Edits; 0 for no limit.
     int MaxLength = 0;
     // Edits whose limit is the byte size of this field of the mapping in use.
     std::string LengthField{};
+    // Edits that take a decimal number of their first field: as many digits as its largest
+    // value has.
+    bool Number = false;
     // Pixels; 0 for as wide as the box.
     int DropDownWidth = 0;
     std::string Hint{};
@@ -71,8 +76,17 @@ const std::vector<TSettingsContainer>& SettingsContainers();
 const std::vector<TSettingsControl>& SettingsControls();
 // The control of that name; raises when there is none.
 const TSettingsControl& SettingsControl(const std::string& Name);
-// The number of characters the edit takes with this mapping: the byte size of its LengthField
-// when the mapping has that field, else MaxLength.
+// The number of characters the edit takes with this mapping: the byte size of its LengthField,
+// or the digits of its number field's largest value, when the mapping has that field, else
+// MaxLength.
 int MaxLengthOf(const TSettingsControl& Control, const TDataManager& DataManager);
+// The limits of a spin edit with this mapping: its field's, so that every value the device
+// holds shows unchanged; MinValue and MaxValue when the mapping lacks the field.
+std::pair<int, int> RangeOf(const TSettingsControl& Control, const TDataManager& DataManager);
+// The nearest int.
+int ClampToInt(std::int64_t Value);
+// The tab of the page showing the field ("record.field" or the bare name as the controls
+// give it); empty when no control shows it.
+std::string TabOfField(const std::string& Field);
 
 } // namespace qubra

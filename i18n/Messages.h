@@ -57,6 +57,7 @@ inline constexpr TMessage msgPredavamPozadav0{"Předávámpožadav0", "Předáv�
 inline constexpr TMessage msgPredavamPozadav1{"Předávámpožadav1", "Předávám požadavek na záznam č."};
 inline constexpr TMessage msgPrijimamData{"Přijímámdata", "Přijímám data..."};
 inline constexpr TMessage msgSitoveNastaveni{"Síťovénastavení", "Síťové nastavení není v pořádku."};
+inline constexpr TMessage msgTextObsahujeZn{"Textobsahujezn", "Text obsahuje znak, který nelze do zařízení uložit, v poli "};
 inline constexpr TMessage msgTotoNeniPlatna{"Totoneníplatná", "Toto není platná IP adresa"};
 inline constexpr TMessage msgTotoNeniPlatna0{"Totoneníplatná0", "Toto není platná MAC adresa"};
 inline constexpr TMessage msgUkladamZaznamC{"Ukládámzáznamč", "Ukládám záznam č."};
@@ -124,7 +125,7 @@ inline constexpr std::array AllMessages{
     msgNastaveniIPAdr, msgNastaveniMuzeZ, msgNastaveniZarize, msgNastaveniZarize0, msgNebyloNalezen,
     msgNeprislusiSte, msgPokudJsteSiJi, msgPotePokusOpaku, msgPravdepodobnouP, msgPredavamInforma,
     msgPredavamPozadav, msgPredavamPozadav0, msgPredavamPozadav1, msgPrijimamData, msgSitoveNastaveni,
-    msgTotoNeniPlatna, msgTotoNeniPlatna0, msgUkladamZaznamC, msgUkladamZaznamC0, msgUkladaniDat,
+    msgTextObsahujeZn, msgTotoNeniPlatna, msgTotoNeniPlatna0, msgUkladamZaznamC, msgUkladamZaznamC0, msgUkladaniDat,
     msgUpozorneni, msgUpozorneni0, msgVarovani, msgVarovani0, msgVarovani2,
     msgVIPAdreseNelz, msgVyhledaniZarize, msgVyhledaniZarize1, msgVyhledavamZariz, msgVsechnyZaznamy,
     msgZ, msgZ0, msgZ1, msgZ2, msgZ3,

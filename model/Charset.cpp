@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <memory>
+#include <string_view>
 
 #include "model/Exception.h"
 
@@ -21,8 +22,33 @@ struct TCharset {
 constexpr TCharset kUtf8{"UTF-8", "UTF-8"};
 constexpr TCharset kRecordCharset{"WINDOWS-1250", "Windows-1250"};
 
-// Bytes that From cannot read become U+FFFD when Lenient, else raise.
-std::string Recode(const std::string& Text, const TCharset& From, const TCharset& To, bool Lenient)
+// The bytes Windows-1250 leaves undefined. They stand for the C1 control of the same value
+// (U+0081 ...), as the platform's own conversion reads them, so that every record byte has a
+// character and comes back as the same byte.
+constexpr std::string_view kUndefinedBytes = "\x81\x83\x88\x90\x98";
+
+bool IsUndefinedByte(char Byte)
+{
+    return kUndefinedBytes.find(Byte) != std::string_view::npos;
+}
+
+// Where iconv stops at Input: the C1 control for an undefined byte, or the undefined byte for
+// its C1 control; the number of input bytes used, 0 when it is neither.
+std::size_t UndefinedByte(const char* Input, std::size_t Left, bool ToRecord, std::string& Output)
+{
+    if (!ToRecord && IsUndefinedByte(Input[0])) {
+        Output += '\xC2';
+        Output += Input[0];
+        return 1;
+    }
+    if (ToRecord && Left >= 2 && Input[0] == '\xC2' && IsUndefinedByte(Input[1])) {
+        Output += Input[1];
+        return 2;
+    }
+    return 0;
+}
+
+std::string Recode(const std::string& Text, const TCharset& From, const TCharset& To)
 {
     // Both sides write ASCII alike; it needs no converter (whose module loads on first use).
     if (std::all_of(Text.begin(), Text.end(), [](unsigned char c) { return c < 0x80; }))
@@ -32,6 +58,7 @@ std::string Recode(const std::string& Text, const TCharset& From, const TCharset
         throw Exception(std::string("No conversion from ") + From.Name + " to " + To.Name);
     std::unique_ptr<void, int (*)(iconv_t)> guard(converter, iconv_close);
 
+    const bool toRecord = &To == &kRecordCharset;
     std::string input = Text;
     std::string output;
     char* in = input.data();
@@ -44,11 +71,12 @@ std::string Recode(const std::string& Text, const TCharset& From, const TCharset
         output.append(chunk, out);
         if (done != static_cast<std::size_t>(-1) || errno == E2BIG)
             continue;
-        if (!Lenient)
-            throw Exception("'" + Text + "' cannot be written in " + To.Name);
-        output += "\xEF\xBF\xBD";
-        ++in;
-        --inLeft;
+        if (const std::size_t used = UndefinedByte(in, inLeft, toRecord, output)) {
+            in += used;
+            inLeft -= used;
+            continue;
+        }
+        throw Exception("'" + Text + "' cannot be written in " + To.Name);
     }
     return output;
 }
@@ -57,12 +85,12 @@ std::string Recode(const std::string& Text, const TCharset& From, const TCharset
 
 std::string Cp1250ToUtf8(const std::string& Text)
 {
-    return Recode(Text, kRecordCharset, kUtf8, true);
+    return Recode(Text, kRecordCharset, kUtf8);
 }
 
 std::string Utf8ToCp1250(const std::string& Text)
 {
-    return Recode(Text, kUtf8, kRecordCharset, false);
+    return Recode(Text, kUtf8, kRecordCharset);
 }
 
 } // namespace qubra

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <vector>
 
 #include "model/Exception.h"
 
@@ -65,25 +66,47 @@ std::uint32_t StrToIP(const std::string& text)
     return static_cast<std::uint32_t>(inet_addr(text.c_str()));
 }
 
-std::optional<std::uint32_t> ParseIPText(const std::string& text)
+std::optional<std::uint32_t> ParseIPText(const std::string& text, TIPForms forms)
 {
-    std::uint32_t value = 0;
+    std::vector<std::uint32_t> parts;
     const char* at = text.data();
     const char* const end = text.data() + text.size();
-    for (int part = 0; part < 4; ++part) {
-        if (part > 0 && (at == end || *at++ != '.'))
-            return std::nullopt;
-        unsigned octet = 0;
-        const auto [next, error] = std::from_chars(at, end, octet);
+    for (;;) {
+        std::uint32_t part = 0;
+        const auto [next, error] = std::from_chars(at, end, part);
         const bool leadingZero = next - at > 1 && *at == '0';
-        if (error != std::errc() || next - at > 3 || leadingZero || octet > 255)
+        if (error != std::errc() || leadingZero)
             return std::nullopt;
-        value |= octet << (8 * part);
+        parts.push_back(part);
         at = next;
+        if (at == end || parts.size() == 4 || *at != '.')
+            break;
+        ++at;
     }
-    if (at != end)
+    const std::size_t count = parts.size();
+    if (at != end || (forms == TIPForms::Dotted && count != 4))
         return std::nullopt;
+    // Every part but the last is one byte; the last fills the bytes that are left.
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i + 1 < count; ++i) {
+        if (parts[i] > 255)
+            return std::nullopt;
+        value |= parts[i] << (8 * i);
+    }
+    const std::size_t lastBytes = 5 - count;
+    const std::uint32_t last = parts.back();
+    if (lastBytes < 4 && last >> (8 * lastBytes) != 0)
+        return std::nullopt;
+    // The last part is written most significant byte first, as the address reads.
+    for (std::size_t i = 0; i < lastBytes; ++i)
+        value |= ((last >> (8 * (lastBytes - 1 - i))) & 0xFF) << (8 * (count - 1 + i));
     return value;
+}
+
+bool IsDeviceAddress(std::uint32_t value)
+{
+    const std::uint32_t first = value & 0xFF;
+    return first != 0 && first != 127 && first < 224;
 }
 
 bool IsZeroMAC(const TMACAddress& mac)

@@ -25,10 +25,22 @@ std::string BytesToHex(const TBytes& bytes);
 std::string IPToStr(std::uint32_t value);
 // inet_addr semantics; text it rejects gives 0xFFFFFFFF.
 std::uint32_t StrToIP(const std::string& text);
-// An address as a person types it: exactly four decimal parts 0-255 joined by ".", nothing
-// around them. A part with a leading zero is refused: the C library reads "061" as octal 49,
-// a person means 61, and no guess is safe. IPToStr of the result gives the text back.
-std::optional<std::uint32_t> ParseIPText(const std::string& text);
+// How many parts a typed address may have.
+enum class TIPForms {
+    // Exactly four: the command line, which shows every address in that form.
+    Dotted,
+    // One to four, the short forms as the C library reads them: the last part fills the
+    // bytes left (10 is 0.0.0.10, 10.1 is 10.0.0.1). The windows' address entries.
+    Short,
+};
+// An address as a person types it: decimal parts joined by ".", nothing around them. A part
+// with a leading zero is refused: the C library reads "061" as octal 49 (and "0x10" as hex), a
+// person means 61, and no guess is safe.
+std::optional<std::uint32_t> ParseIPText(const std::string& text, TIPForms forms = TIPForms::Dotted);
+// An address a device can be given: not 0.x.x.x (this network), not loopback 127.x.x.x, not
+// multicast (224-239.x.x.x) nor the reserved class E above it with the broadcast
+// 255.255.255.255.
+bool IsDeviceAddress(std::uint32_t value);
 
 // A MAC address, its bytes in transmission order.
 using TMACAddress = std::array<std::uint8_t, 6>;

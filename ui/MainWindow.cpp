@@ -12,7 +12,7 @@
 
 #include "i18n/Language.h"
 #include "model/Conversions.h"
-#include "net/ARPManager.h"
+#include "control/AddressEntry.h"
 #include "ui/Application.h"
 #include "ui/Place.h"
 #include "ui/DataSenderWindow.h"
@@ -215,11 +215,12 @@ void TfQUBRA::FindByIPClick()
                                                         QString::fromStdString(GetText(msgZadejteIPAdres)),
                                                         QString::fromStdString(start));
     if (!text) return;
-    if (text->isEmpty() || !TARPManager::IsIPText(text->toStdString())) {
+    const std::optional<std::uint32_t> ip = ReadTypedIP(text->toStdString());
+    if (!ip) {
         Warn(msgUpozorneni, msgTotoNeniPlatna);
         return;
     }
-    c.FindByIP(StrToIP(text->toStdString()));
+    c.FindByIP(*ip);
     ShowPanels();
 }
 

@@ -104,24 +104,7 @@ void TQtSettingsPage::SetText(const std::string& Name, const std::string& Text)
     if (auto* label = qobject_cast<QLabel*>(Control(Name)))
         label->setText(text);
     else
-        SetEditText(ControlAs<QLineEdit>(Name), text);
-}
-
-// The length limit is what a user may type. A value from the record may be longer (a timer of
-// 100 or more in a two-character edit) and is shown whole, so the limit widens while it shows.
-void TQtSettingsPage::SetEditText(QLineEdit* Edit, const QString& Text)
-{
-    const auto widened = Widened.find(Edit);
-    const int limit = widened != Widened.end() ? widened->second : Edit->maxLength();
-    // Qt cuts a text to the limit; widening first keeps it whole.
-    if (Text.size() > Edit->maxLength()) Edit->setMaxLength(static_cast<int>(Text.size()));
-    Edit->setText(Text);
-    if (Text.size() > limit) {
-        Widened.insert_or_assign(Edit, limit);
-    } else if (widened != Widened.end()) {
-        Edit->setMaxLength(limit);
-        Widened.erase(widened);
-    }
+        ControlAs<QLineEdit>(Name)->setText(text);
 }
 
 int TQtSettingsPage::SpinValue(const std::string& Name) const { return ControlAs<QSpinBox>(Name)->value(); }

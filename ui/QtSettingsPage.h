@@ -56,14 +56,11 @@ private:
     TWidget* ControlAs(const std::string& Name) const;
     void Connect(const std::string& Name, QWidget* Widget);
     void Report(const std::string& Name, TControlEvent Event);
-    void SetEditText(QLineEdit* Edit, const QString& Text);
 
     std::map<std::string, QWidget*> Controls;
     Tfrm_IPSet& Frame;
     TTabHandler TabHandler;
     TSettingsBinding* FBinding = nullptr;
-    // Edits whose length limit was widened to show a longer value, with the limit they had.
-    std::map<QLineEdit*, int> Widened;
 };
 
 } // namespace qubra

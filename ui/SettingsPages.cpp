@@ -87,7 +87,8 @@ QWidget* NewControl(const TSettingsControl& Control, const TDataManager& DataMan
     switch (Control.Kind) {
     case skSpinEdit: {
         auto* spin = new QSpinBox(Parent);
-        spin->setRange(Control.MinValue, Control.MaxValue);
+        const auto [min, max] = RangeOf(Control, DataManager);
+        spin->setRange(min, max);
         spin->setValue(Control.StartValue);
         widget = spin;
         break;

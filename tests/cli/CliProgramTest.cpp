@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "model/Conversions.h"
 #include "net/ARPManager.h"
@@ -115,8 +116,10 @@ TEST_F(CliProgramTest, BadUsageAndBadInputEndWithTwoAndReachNoDevice)
         {{"write", "--ip", "127.0.0.1", "--set", "flush_mode_1=2"}, "not a valid boolean value"},
         {{"write", "--ip", "127.0.0.1", "--set", "gateway_ip=foo"}, "not an IPv4 address"},
         {{"write", "--ip", "127.0.0.1", "--set", "remote_ip=192.168.1.300"}, "not an IPv4 address"},
-        {{"write", "--ip", "127.0.0.1", "--set", "line_speed=13"}, "none of the values of line_speed"},
-        {{"write", "--ip", "127.0.0.1", "--set", "tcp_keepalive_range=70"}, "does not fit"},
+        {{"write", "--ip", "127.0.0.1", "--set", "line_speed=16"}, "does not fit line_speed"},
+        {{"write", "--ip", "127.0.0.1", "--set", "tcp_keepalive_range=256"}, "does not fit"},
+        {{"write", "--ip", "127.0.0.1", "--set", "disconnect_config_term=2"}, "no combination of the values"},
+        {{"write", "--ip", "127.0.0.1", "--set", "terminal_name=a\\qb"}, "starts none of"},
         {{"write", "--ip", "127.0.0.1", "--set", "terminal_name=a\nb", "--set", "unit_port=x\ny"},
          "'x\\ny' is not a valid integer value"},
         {{"export", "--ip", "127.0.0.1", "--out", "/nonexistent/folder/setup.json"}, "does not exist"},
@@ -615,4 +618,32 @@ TEST_F(CliProgramTest, SignalsEndALongSearchInTheCycleTheyArriveIn)
             EXPECT_EQ(result.Out, "");
         }
     }
+}
+
+// A device's present values go back as read prints them; what only another device could hold
+// is refused on this one's record, and it is not written.
+TEST_F(CliProgramTest, WriteTakesWhatTheDeviceHoldsAndRefusesTheRestOnItsRecord)
+{
+    TSimDevice& device = AddDevice("127.0.0.1", kMAC1);
+    device.SetRecord(RecordWith("127.0.0.1", {{"flow_control", 3}, {"modem_mode", 0}, {"disconnect_config_term", 5},
+                                              {"tcp_keepalive_range", 0}, {"terminal_name", "a\\b\n\x81"}}));
+    const TBytes held = device.Record();
+    const TProgramResult read = Cli({"read", "--ip", "127.0.0.1"});
+    ASSERT_EQ(read.ExitCode, 0) << read.Err;
+    std::vector<std::string> write{"write", "--ip", "127.0.0.1", "--yes"};
+    std::istringstream lines(read.Out);
+    for (std::string line; std::getline(lines, line);)
+        write.insert(write.end(), {"--set", line});
+    TProgramResult result = Cli(write);
+    ASSERT_EQ(result.ExitCode, 0) << result.Err;
+    ASSERT_EQ(device.PayloadsWithCode(kSetCode).size(), 1u);
+    EXPECT_EQ(Body(device.PayloadsWithCode(kSetCode)[0]), Body(held));
+
+    device.ClearReceived();
+    result = Cli({"write", "--ip", "127.0.0.1", "--yes", "--set", "line_speed=13"});
+    EXPECT_EQ(result.ExitCode, 1);
+    EXPECT_TRUE(Contains(result.Err, "'13' is none of the values of line_speed; not written"))
+        << result.Err;
+    EXPECT_TRUE(Contains(result.Out, "# 127.0.0.1 00-20-4a-00-00-01 127.0.0.1 failed\n")) << result.Out;
+    EXPECT_TRUE(device.PayloadsWithCode(kSetCode).empty());
 }

@@ -468,8 +468,8 @@ TEST_F(SettingsBinding, TextsTravelInTheDeviceCharacterSet)
     EXPECT_EQ(Store(), expected);
 
     Page.UserType("Edit6", "€€€日");
-    EXPECT_NE(StoreError(), "");
-    EXPECT_EQ(Page.LastTab(), kDataChannelTab);
+    EXPECT_EQ(StoreError(), "Text obsahuje znak, který nelze do zařízení uložit, v poli telnet_password: €€€日");
+    EXPECT_EQ(Page.LastTab(), kNetworkTab) << "the page that shows the telnet password";
 }
 
 TEST_F(SettingsBinding, ShowCurrentIPKeepsTheCaptionUpToItsColon)

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <vector>
 
+#include "model/Charset.h"
 #include "model/Conversions.h"
 #include "model/Exception.h"
 
@@ -102,4 +104,68 @@ TEST(MACText, TypedMACsTakeTheMACSeparatorsAndNoDigitLeftOver)
 
     EXPECT_TRUE(IsZeroMAC(TMACAddress{}));
     EXPECT_FALSE(IsZeroMAC(TMACAddress{0, 0, 0, 0, 0, 1}));
+}
+
+// Every byte a text field can hold reads as one character and writes back as that byte, the
+// five Windows-1250 leaves undefined as the C1 controls of their value.
+TEST(RecordCharset, EveryByteReadsAndWritesBackAsItself)
+{
+    const std::pair<std::uint8_t, const char*> read[] = {
+        {0x81, "\u0081"}, {0x83, "\u0083"}, {0x88, "\u0088"}, {0x90, "\u0090"}, {0x98, "\u0098"},
+        {0x80, "\u20AC"}, {0x8A, "\u0160"}, {0xE8, "\u010D"}, {0xFF, "\u02D9"}, {0x41, "A"},
+    };
+    for (const auto& [byte, text] : read)
+        EXPECT_EQ(Cp1250ToUtf8(std::string(1, static_cast<char>(byte))), text) << int(byte);
+    std::string all;
+    for (int byte = 1; byte < 256; ++byte)
+        all += static_cast<char>(byte);
+    EXPECT_EQ(Utf8ToCp1250(Cp1250ToUtf8(all)), all);
+
+    // What the record cannot hold: other C1 controls, characters outside the code page.
+    for (const char* text : {"\u0080", "\u0082", "\u0099", "\u65E5", "a\u00C2\u0081\u0100"})
+        EXPECT_THROW(Utf8ToCp1250(text), Exception) << text;
+}
+
+TEST(TypedAddress, LeadingZerosAreRefusedShortFormsOnlyWhereAsked)
+{
+    struct TCase {
+        const char* Text;
+        std::optional<std::uint32_t> Dotted;
+        std::optional<std::uint32_t> Short;
+    };
+    const std::optional<std::uint32_t> none;
+    const TCase cases[] = {
+        {"192.168.1.10", 0x0A01A8C0u, 0x0A01A8C0u},
+        {"0.0.0.0", 0u, 0u},
+        {"255.255.255.255", 0xFFFFFFFFu, 0xFFFFFFFFu},
+        {"10", none, 0x0A000000u},
+        {"10.1", none, 0x0100000Au},
+        {"10.1.2", none, 0x0200010Au},
+        {"10.65535", none, 0xFFFF000Au},
+        {"10.16777216", none, none},
+        {"4294967295", none, 0xFFFFFFFFu},
+        {"192.168.1.010", none, none},
+        {"010.1.1.1", none, none},
+        {"0x7f.1", none, none},
+        {"00", none, none},
+        {"1.2.3.4.", none, none},
+        {"1.2.3.4.5", none, none},
+        {"1..2", none, none},
+        {"1.2.3.256", none, none},
+        {" 1.2.3.4", none, none},
+        {"1.2.3.4 ", none, none},
+        {"+1.2.3.4", none, none},
+        {"", none, none},
+    };
+    for (const TCase& c : cases) {
+        EXPECT_EQ(ParseIPText(c.Text), c.Dotted) << c.Text;
+        EXPECT_EQ(ParseIPText(c.Text, TIPForms::Short), c.Short) << c.Text;
+        if (c.Short && c.Text[0] != '\0')
+            EXPECT_EQ(StrToIP(c.Text), *c.Short) << c.Text << " reads as the C library reads it";
+    }
+    for (const char* device : {"1.0.0.1", "126.255.255.255", "128.0.0.0", "223.255.255.255"})
+        EXPECT_TRUE(IsDeviceAddress(StrToIP(device))) << device;
+    for (const char* none : {"0.0.0.0", "0.1.2.3", "127.0.0.1", "224.0.0.1", "239.255.255.255", "240.0.0.1",
+                             "255.255.255.255"})
+        EXPECT_FALSE(IsDeviceAddress(StrToIP(none))) << none;
 }

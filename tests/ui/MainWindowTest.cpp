@@ -171,11 +171,13 @@ TEST_F(MainWindowTest, DefaultsThenWriteSendsExactlyTheDefaultRecord)
 TEST_F(MainWindowTest, NoToTheConflictQuestionSendsNothing)
 {
     TSimDevice& device = AddDevice("127.0.0.4");
-    Network.AddStation("127.0.0.7", "00-11-22-33-44-55");
+    // A loopback address is no device's: the new one lies in a subnet of the in-memory table.
+    Network.AddAddress("192.0.2.1", "255.255.255.0", 1);
+    Network.AddStation("192.0.2.7", "00-11-22-33-44-55");
     Start();
     FindByIP("127.0.0.4");
     ASSERT_TRUE(SettingsOnShow()) << LastNotice();
-    Window->Pages->IPSet().SetValues("127.0.0.7", "255.0.0.0", "0.0.0.0");
+    Window->Pages->IPSet().SetValues("192.0.2.7", "255.255.255.0", "0.0.0.0");
     Boxes.Answers = {TMessageAnswer::No};
     Window->WriteToDeviceClick();
     ASSERT_EQ(Boxes.Questions.size(), 1u) << "within the subnet: only the conflict question";
@@ -400,4 +402,55 @@ TEST_F(MainWindowTest, NoToTheSubnetQuestionSendsNothing)
     EXPECT_EQ(Boxes.Questions[0].DefaultButton, TMessageAnswer::No);
     EXPECT_TRUE(device.PayloadsWithCode(kSetCode).empty());
     EXPECT_EQ(Manager->GetValue("unit_ip").AsText(), "10.1.2.3") << "the record holds the controls' values";
+}
+
+// Addresses typed in the windows: a part with a leading zero is refused everywhere (the C
+// library would read it as octal), and the device's new address must name a device. A text
+// the record cannot hold names its field and brings its own page forward.
+TEST_F(MainWindowTest, TypedValuesTheRecordCannotTakeAreRefusedOnTheirOwnPage)
+{
+    TSimDevice& device = AddDevice("127.0.0.4");
+    Start();
+    FindByIP("127.0.0.4");
+    ASSERT_TRUE(SettingsOnShow()) << LastNotice();
+    const auto received = device.Received().size();
+    FindByIP("127.0.0.004");
+    ASSERT_EQ(Boxes.Questions.size(), 1u);
+    EXPECT_EQ(Boxes.Questions[0].Text, "Toto není platná IP adresa");
+    EXPECT_EQ(device.Received().size(), received);
+
+    const auto shows = [this](const char* Page) { return Window->Pages->Container(Page)->isVisibleTo(Window->Pages); };
+    const auto refused = [&](const std::string& Message, const char* Page) {
+        Boxes.Questions.clear();
+        Window->WriteToDeviceClick();
+        ASSERT_EQ(Boxes.Questions.size(), 1u);
+        EXPECT_EQ(Boxes.Questions[0].Text, Message);
+        EXPECT_TRUE(shows(Page));
+        EXPECT_TRUE(device.PayloadsWithCode(kSetCode).empty());
+    };
+    for (const char* ip : {"127.0.0.010", "0127.0.0.4", "127.0.0.0x4", "224.0.0.1", "240.0.0.1", "127.0.0.9", "0.1.2.3"}) {
+        SCOPED_TRACE(ip);
+        Window->Pages->IPSet().SetValues(ip, "255.0.0.0", "0.0.0.0");
+        refused("Síťové nastavení není v pořádku.", "pnlNastNet");
+    }
+    Window->Pages->IPSet().SetValues("127.0.0.4", "255.0.0.0", "0.00.0.0");
+    refused("Síťové nastavení není v pořádku.", "pnlNastNet");
+    Window->Pages->IPSet().SetValues("127.0.0.4", "255.0.0.0", "0.0.0.0");
+
+    auto* password = qobject_cast<QLineEdit*>(Window->Pages->Control("Edit6"));
+    password->setText(QStringLiteral("a日"));
+    Window->TabClick(Window->tabTeplomer);
+    refused("Text obsahuje znak, který nelze do zařízení uložit, v poli telnet_password: a日", "pnlNastNet");
+    password->setText(QStringLiteral("ab"));
+    Window->TabClick(Window->tabSit);
+    qobject_cast<QLineEdit*>(Window->Pages->Control("Edit3"))->setText(QStringLiteral("10.0.0.010"));
+    refused("Hodnoty nejsou zadány zprávně. Zkontrolujte je prosím", "pnlNastTepl");
+
+    // The device's present address is taken, loopback as it is.
+    qobject_cast<QLineEdit*>(Window->Pages->Control("Edit3"))->setText(QStringLiteral("10.0.0.10"));
+    Boxes.Questions.clear();
+    Window->WriteToDeviceClick();
+    ASSERT_EQ(device.PayloadsWithCode(kSetCode).size(), 1u) << LastNotice();
+    EXPECT_EQ(device.PayloadsWithCode(kSetCode)[0][28], 10);
+    EXPECT_EQ(device.PayloadsWithCode(kSetCode)[0][31], 10);
 }

@@ -1,6 +1,8 @@
 // The address wizard against a simulated device on loopback, its boxes answered by a script.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "sim/SimRecords.h"
 #include "sim/SimText.h"
 #include "tests/ui/UiDeviceTestSupport.h"
@@ -156,4 +158,23 @@ TEST_F(SetIPWizardTest, InvalidValuesKeepTheSecondPage)
     ASSERT_EQ(Boxes.Questions.size(), 1u);
     EXPECT_EQ(Boxes.Questions[0].Text, "Hodnoty nejsou zadány zprávně. Zkontrolujte je prosím");
     EXPECT_EQ(Wizard->ResultCode, TfSetIPWiz::ResultRunning);
+}
+
+TEST_F(SetIPWizardTest, AnAddressPartWithALeadingZeroKeepsTheSecondPage)
+{
+    TSimDevice& device = AddDevice("127.0.0.4");
+    Start();
+    Next(QStringLiteral("00-20-4a-00-00-01"));
+    ASSERT_EQ(Wizard->PageOnShow(), Wizard->pnlIP);
+    const auto questions = Boxes.Questions.size();
+    const std::tuple<const char*, const char*, const char*> typed[] = {
+        {"127.0.0.010", "255.0.0.0", ""}, {"0127.0.0.9", "255.0.0.0", ""}, {"127.0.0.9", "", "127.0.0.01"}};
+    for (const auto& [ip, mask, gateway] : typed) {
+        Wizard->IPSet->SetValues(ip, mask, gateway);
+        Wizard->cmdSetIPClick();
+        EXPECT_EQ(Wizard->PageOnShow(), Wizard->pnlIP) << ip << " " << mask << " " << gateway;
+    }
+    ASSERT_EQ(Boxes.Questions.size(), questions + 3);
+    EXPECT_EQ(Boxes.Questions.back().Text, "Hodnoty nejsou zadány zprávně. Zkontrolujte je prosím");
+    EXPECT_TRUE(device.PayloadsWithCode(0xFD).empty());
 }

@@ -116,7 +116,7 @@ TEST_F(SettingsPages, EveryControlStartsAsTheTableSaysInsideItsPageAndGroup)
     EXPECT_EQ(Pages.Control("txtIP"), Pages.IPSet().txtIP);
 
     EXPECT_EQ(Get<QSpinBox>("seSourcePort")->value(), 10001);
-    EXPECT_EQ(Get<QSpinBox>("seSourcePort")->minimum(), 1);
+    EXPECT_EQ(Get<QSpinBox>("seSourcePort")->minimum(), 0) << "every port the field holds";
     EXPECT_EQ(Get<QSpinBox>("SpinEdit1")->maximum(), 65535);
     EXPECT_EQ(Edit("Edit1")->text(), "0");
     EXPECT_EQ(Edit("Edit3")->maxLength(), 15);
@@ -244,12 +244,12 @@ TEST_F(SettingsPages, ShownRecordEndsOnTheDataChannelPageWithTheFocusInTheLocalP
     EXPECT_EQ(Get<QLabel>("lblCurrentIP")->text(), "Současná IP adresa : 192.168.1.10");
     EXPECT_FALSE(Pages.Control("lblCurrentIP")->isHidden());
 
-    // The two-character limit is back once the edit shows a short value again.
+    // The limit is the field's, whatever the edit showed before.
     record[34] = 5;
     Show(record);
     Edit("Edit1")->selectAll();
-    Type("Edit1", "123");
-    EXPECT_EQ(Edit("Edit1")->text(), "12");
+    Type("Edit1", "1234");
+    EXPECT_EQ(Edit("Edit1")->text(), "123");
 
     DeviceIP = 0;
     Pages.Binding().ShowCurrentIP(StrToIP("10.0.0.1"));
@@ -465,4 +465,43 @@ TEST_F(SettingsPages, ActiveConnectionListIsAtLeast260PixelsWide)
     other->showPopup();
     EXPECT_LT(other->view()->width(), 260);
     other->hidePopup();
+}
+
+// Every numeric control takes what its field holds, no more: a device's value shows and goes
+// back unchanged, a typed value the field cannot hold is refused, never cut to its bits.
+TEST_F(SettingsPages, NumericControlsKeepToTheirFieldsCapacity)
+{
+    TBytes record = DeviceRecord();
+    record[24] = 0x00, record[25] = 0x00;  // local port 0
+    record[34] = 200;
+    Show(record);
+    EXPECT_EQ(Get<QSpinBox>("seSourcePort")->value(), 0);
+    for (const char* edit : {"Edit1", "Edit2"})
+        EXPECT_EQ(Edit(edit)->maxLength(), 3) << edit << ": the digits of 255";
+    Pages.Binding().ControlsToRecord();
+    EXPECT_EQ(Record.GetData()[24], 0x00);
+    EXPECT_EQ(Record.GetData()[34], 200);
+
+    Paste("Edit2", "-12");
+    EXPECT_EQ(Edit("Edit2")->text(), "0");
+    for (const char* typed : {"999", "300", "256"}) {
+        SCOPED_TRACE(typed);
+        Show(record);
+        Pages.ShowTabPage(kNetworkTab);
+        Edit("Edit1")->selectAll();
+        Type("Edit1", typed);
+        EXPECT_EQ(Edit("Edit1")->text(), typed);
+        try {
+            Pages.Binding().ControlsToRecord();
+            ADD_FAILURE() << "taken";
+        } catch (const Exception& error) {
+            EXPECT_STREQ(error.what(), "Hodnoty nejsou zadány zprávně. Zkontrolujte je prosím");
+        }
+        EXPECT_EQ(Record.GetData()[34], 200) << "not wrapped";
+        EXPECT_TRUE(Shows("pnlNastTepl"));
+    }
+    Edit("Edit1")->selectAll();
+    Type("Edit1", "255");
+    Pages.Binding().ControlsToRecord();
+    EXPECT_EQ(Record.GetData()[34], 255);
 }
