@@ -4,6 +4,8 @@
 #include <QLibraryInfo>
 #include <QLocale>
 
+#include <utility>
+
 namespace qubra {
 
 TQtTranslation::TQtTranslation(QString Folder)
