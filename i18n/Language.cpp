@@ -15,6 +15,7 @@ void TLanguage::LoadLanguage(const std::string& FileName)
         return;
     }
     FDocument = TXmlDocument::ParseFile(*path);
+    if (OnLoaded) OnLoaded();
     for (const xmlNode* section : ChildElements(FDocument->DocumentElement()))
         if (NodeName(section) == "forms") ApplyForms(section);
 }

@@ -19,6 +19,8 @@ class TLanguage {
 public:
     // Shows a plain message to the user (the missing-file notice); unset shows nothing.
     std::function<void(const std::string& text)> OnMessage;
+    // Called once a load made its file the Document, before the windows are translated.
+    std::function<void()> OnLoaded;
     // The windows owned by the application at this moment, translated by LoadLanguage.
     std::function<std::vector<TControl*>()> ApplicationWindows;
     // Where language file names are looked up.

@@ -115,6 +115,10 @@ inline constexpr TMessage msgZarizeniNebyloFullStop = msgZarizeniNebylo.WithText
 inline constexpr TMessage msgZarizeniNebylo0FullStop = msgZarizeniNebylo0.WithText("Zařízení nebylo nalezeno.");
 inline constexpr TMessage msgTotoNeniPlatnaMAC = msgTotoNeniPlatna.WithText("Toto není platná MAC adresa.");
 
+// No message: the language the file's texts are written in, as a locale name; the texts of the
+// window system (the buttons of its boxes) follow it.
+inline constexpr TMessage msgLocale{"Locale", "cs"};
+
 // Each key once, for whoever needs to walk them all (language file checks).
 inline constexpr std::array AllMessages{
     msgAdresaKterouC, msgAMohloByDoj, msgChceteJiPresto, msgChcetePokracova, msgChcetePrestoPo,

@@ -12,6 +12,7 @@ packages=(
   clang libclang-rt-14-dev
   nlohmann-json3-dev
   qt6-base-dev qt6-svg-dev
+  qt6-translations-l10n
   xvfb xauth
   bash-completion
   debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream man-db groff-base libcap2-bin

@@ -22,10 +22,14 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
     InstallMainThreadDispatcher(&Dispatcher);
     Language.ApplicationWindows = [this] { return Windows(); };
     Language.OnMessage = [this](const std::string& text) { ShowMessage(QString::fromStdString(text)); };
+    // Before any file is loaded the built-in texts are Czech, and so are Qt's.
+    Language.OnLoaded = [this] { QtTexts.Follow(Language.GetText(msgLocale)); };
+    Language.OnLoaded();
 }
 
 TApplication::~TApplication()
 {
+    Language.OnLoaded = nullptr;
     Language.OnMessage = nullptr;
     Language.ApplicationWindows = nullptr;
     InstallMainThreadDispatcher(nullptr);

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "ui/QtDispatcher.h"
+#include "ui/QtTranslation.h"
 #include "ui/WidgetControl.h"
 
 namespace qubra {
@@ -21,7 +22,7 @@ struct TApplicationBox {
 
 // The application object of the desktop program. It carries the title and icon, runs the
 // socket threads' main-thread calls through the Qt event loop, lets the language files
-// translate the windows it owns, and shows every exception that escapes an event handler in
+// translate the windows it owns and Qt's own texts follow the language loaded, and shows every exception that escapes an event handler in
 // its default error box; the program goes on.
 class TApplication : public QApplication {
     Q_OBJECT
@@ -50,6 +51,7 @@ private:
     TShowBox ShowBox;
     TQtDispatcher Dispatcher;
     TApplicationWindows Windows;
+    TQtTranslation QtTexts;
 };
 
 // Called in a catch block: shows the exception being handled in the application's default

@@ -1,5 +1,6 @@
 #include "ui/DataSenderWindow.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QGuiApplication>
@@ -254,7 +255,10 @@ std::unique_ptr<TDataSenderView> TQtDataSenderView::CreateNoticeView()
 TDataSenderViewFactory QtDataSenderViews(QWidget* Owner)
 {
     return [Owner = QPointer<QWidget>(Owner)]() -> std::unique_ptr<TDataSenderView> {
-        return std::make_unique<TQtDataSenderView>(Owner);
+        // A modal window (the address wizard) blocks the input of every window outside it, so
+        // the windows it opens belong to it: otherwise Esc would never reach them.
+        QWidget* modal = QApplication::activeModalWidget();
+        return std::make_unique<TQtDataSenderView>(modal ? modal : Owner.data());
     };
 }
 

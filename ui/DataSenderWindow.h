@@ -101,8 +101,8 @@ private:
     bool FClosed = false;
 };
 
-// The views of the communication windows that belong to Owner (none: to no window), as the
-// controller's view factory.
+// The views of the communication windows that belong to Owner (none: to no window), or to
+// the modal window on show when one is, as the controller's view factory.
 TDataSenderViewFactory QtDataSenderViews(QWidget* Owner);
 
 } // namespace qubra

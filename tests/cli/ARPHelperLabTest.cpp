@@ -65,12 +65,12 @@ protected:
         StartDevices(std::string("--device ") + kDeviceMAC + ",192.168.1.254" + Knobs);
     }
 
-    // qubra-cli assign-ip in the workstation; Prefix goes between the namespace and the program.
-    std::vector<std::string> AssignIP(const std::string& IP, std::vector<std::string> Prefix = {})
+    // qubra-cli assign-ip in the workstation, started by Program (its words up to the program).
+    std::vector<std::string> AssignIP(const std::string& IP, std::vector<std::string> Program = {QUBRA_CLI_PROGRAM})
     {
         std::vector<std::string> command{"ip", "netns", "exec", Workstation->Name()};
-        command.insert(command.end(), Prefix.begin(), Prefix.end());
-        command.insert(command.end(), {QUBRA_CLI_PROGRAM, "assign-ip", "--mac", kDeviceMAC, "--ip", IP,
+        command.insert(command.end(), Program.begin(), Program.end());
+        command.insert(command.end(), {"assign-ip", "--mac", kDeviceMAC, "--ip", IP,
                                        "--mask", "255.255.255.0", "--broadcast", "10.63.0.255", "--timeout",
                                        "1000", "--yes"});
         return command;
@@ -100,38 +100,65 @@ MIB_IPNETROW Row(int IfIndex, const char* IP)
     return test::StaticRow(static_cast<std::uint32_t>(IfIndex), IP, {0x02, 0x20, 0x4A, 0x63, 0x00, 0x0B});
 }
 
-// A copy of the helper that only root and kGroup may run, with the helper's file capabilities
-// when Capabilities is set; removed with the object.
-class THelperCopy {
+// What the technician runs, copied to a throw-away folder that any user may enter (the
+// checkout may lie in one that only its owner may enter, as home folders do): the command line
+// with its language files, the address module where the installed program finds it, and the
+// helper beside it, which only root and kGroup may run, with the helper's file capabilities
+// when Capabilities is set. Removed with the object.
+class TTechnicianCopy {
 public:
-    explicit THelperCopy(bool Capabilities)
+    explicit TTechnicianCopy(bool Capabilities)
     {
-        char pattern[] = "/tmp/qubra-helper-XXXXXX";
+        namespace fs = std::filesystem;
+        char pattern[] = "/tmp/qubra-user-XXXXXX";
         if (mkdtemp(pattern) == nullptr)
             throw std::runtime_error("mkdtemp");
         Folder = pattern;
-        chmod(Folder.c_str(), 0755);
-        Path = Folder + "/qubra-arphelper";
-        RunCommandOrThrow("cp " + std::string(QUBRA_ARPHELPER_PROGRAM) + " " + Path + " && chgrp " + kGroup +
-                          " " + Path + " && chmod 0750 " + Path);
+        const fs::path bin = Folder / "bin";
+        const fs::path modules = (bin / QUBRA_MODULES_FROM_PROGRAM).lexically_normal();
+        fs::create_directories(bin);
+        fs::create_directories(modules);
+        fs::permissions(Folder, kReachable);
+        for (const auto& entry : fs::recursive_directory_iterator(Folder))
+            fs::permissions(entry.path(), kReachable);
+        const auto place = [](const fs::path& From, const fs::path& To, fs::perms Mode) {
+            fs::copy_file(From, To);
+            fs::permissions(To, Mode);
+        };
+        Program = bin / "qubra-cli";
+        place(QUBRA_CLI_PROGRAM, Program, kReachable);
+        for (const auto& entry : fs::directory_iterator(fs::path(QUBRA_CLI_PROGRAM).parent_path()))
+            if (entry.path().filename().string().ends_with(".lng.xml"))
+                place(entry.path(), bin / entry.path().filename(), kReadable);
+        place(QUBRA_IPHELPER_MODULE, modules / fs::path(QUBRA_IPHELPER_MODULE).filename(), kReachable);
+        Helper = modules / "qubra-arphelper";
+        RunCommandOrThrow("cp " + std::string(QUBRA_ARPHELPER_PROGRAM) + " " + Helper.string() + " && chgrp " +
+                          kGroup + " " + Helper.string() + " && chmod 0750 " + Helper.string());
         if (Capabilities) {
-            RunCommandOrThrow("setcap cap_net_admin,cap_net_raw+ep " + Path);
-            CapabilitiesHeld = RunCommand("getcap " + Path).Output.find("cap_net_admin") != std::string::npos;
+            RunCommandOrThrow("setcap cap_net_admin,cap_net_raw+ep " + Helper.string());
+            CapabilitiesHeld = RunCommand("getcap " + Helper.string()).Output.find("cap_net_admin") != std::string::npos;
         }
     }
-    ~THelperCopy() { std::filesystem::remove_all(Folder); }
-    std::string Folder, Path;
-    bool CapabilitiesHeld = false;
-};
+    ~TTechnicianCopy() { std::filesystem::remove_all(Folder); }
 
-// The technician without root: Groups is empty (outside the helper's group) or kGroup.
-std::vector<std::string> AsUser(const THelperCopy& Helper, bool InGroup)
-{
-    std::vector<std::string> prefix{"setpriv", std::string("--reuid=") + kUser, std::string("--regid=") + kUser};
-    prefix.push_back(InGroup ? std::string("--groups=") + kGroup : "--clear-groups");
-    prefix.insert(prefix.end(), {"env", "QUBRA_ARPHELPER=" + Helper.Path});
-    return prefix;
-}
+    // The command line started as the technician without root, in the copy's folder: outside
+    // the helper's group, or in kGroup.
+    std::vector<std::string> AsUser(bool InGroup) const
+    {
+        return {"setpriv", std::string("--reuid=") + kUser, std::string("--regid=") + kUser,
+                InGroup ? std::string("--groups=") + kGroup : "--clear-groups",
+                "env", "-C", Folder.string(), "QUBRA_ARPHELPER=" + Helper.string(), Program.string()};
+    }
+
+    std::filesystem::path Folder, Program, Helper;
+    bool CapabilitiesHeld = false;
+
+private:
+    static constexpr auto kReadable = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                                      std::filesystem::perms::group_read | std::filesystem::perms::others_read;
+    static constexpr auto kReachable = kReadable | std::filesystem::perms::owner_exec |
+                                       std::filesystem::perms::group_exec | std::filesystem::perms::others_exec;
+};
 
 } // namespace
 
@@ -182,11 +209,11 @@ TEST_F(ARPHelperLab, TechnicianOutsideTheGroupIsToldWhichRightAndGroupAndNothing
 {
     StartDevice(",restart=100");
     for (const bool capabilities : {true, false}) {
-        THelperCopy helper(capabilities);
-        if (capabilities && !helper.CapabilitiesHeld)
-            GTEST_SKIP() << "file capabilities do not hold on " << helper.Folder;
+        const TTechnicianCopy copy(capabilities);
+        if (capabilities && !copy.CapabilitiesHeld)
+            GTEST_SKIP() << "file capabilities do not hold on " << copy.Folder;
         // Without the capabilities the group may run it, but it cannot act.
-        const TProgramResult result = RunProgram(AssignIP("10.63.0.50", AsUser(helper, !capabilities)));
+        const TProgramResult result = RunProgram(AssignIP("10.63.0.50", copy.AsUser(!capabilities)));
         SCOPED_TRACE(result.Err);
         EXPECT_NE(result.ExitCode, 0);
         EXPECT_NE(result.Err.find("CAP_NET_ADMIN"), std::string::npos);
@@ -200,10 +227,10 @@ TEST_F(ARPHelperLab, TechnicianOutsideTheGroupIsToldWhichRightAndGroupAndNothing
 TEST_F(ARPHelperLab, TechnicianInTheGroupAssignsAnAddressWithoutRootAndNoEntryStays)
 {
     StartDevice(",restart=100");
-    THelperCopy helper(true);
-    if (!helper.CapabilitiesHeld)
-        GTEST_SKIP() << "file capabilities do not hold on " << helper.Folder;
-    const TProgramResult result = RunProgram(AssignIP("10.63.0.50", AsUser(helper, true)));
+    const TTechnicianCopy copy(true);
+    if (!copy.CapabilitiesHeld)
+        GTEST_SKIP() << "file capabilities do not hold on " << copy.Folder;
+    const TProgramResult result = RunProgram(AssignIP("10.63.0.50", copy.AsUser(true)));
     ASSERT_EQ(result.ExitCode, 0) << result.Err;
     EXPECT_EQ(result.Out, std::string(kDeviceMAC) + " 10.63.0.50\n");
     EXPECT_EQ(PermanentEntries(*Workstation), "");

@@ -3,6 +3,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "i18n/Language.h"
 #include "i18n/Messages.h"
@@ -47,7 +48,9 @@ TEST(LanguageFiles, EachHoldsExactlyTheCatalogueKeys)
             EXPECT_TRUE(HasAttribute(entry, "text")) << fileName << ": " << NodeName(entry);
             EXPECT_TRUE(texts.emplace(NodeName(entry), Attribute(entry, "text")).second) << fileName << ": " << NodeName(entry);
         }
-        for (const TMessage& message : AllMessages) {
+        std::vector<TMessage> keys(AllMessages.begin(), AllMessages.end());
+        keys.push_back(msgLocale);
+        for (const TMessage& message : keys) {
             const auto entry = texts.find(std::string(message.Key));
             if (entry == texts.end()) {
                 ADD_FAILURE() << fileName << " lacks " << message.Key;

@@ -1,6 +1,7 @@
 // The `forms` sections of the shipped language files against the windows they translate.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -16,6 +17,7 @@
 #include "tests/ui/UiDeviceTestSupport.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/MainWindow.h"
+#include "ui/MessageBoxes.h"
 #include "ui/SetIPWizard.h"
 #include "ui/WidgetControl.h"
 
@@ -142,5 +144,32 @@ TEST_F(LanguageFormsTest, SwitchingToEnglishAndBackTranslatesTheOpenWindowLive)
     EXPECT_EQ(group->title(), czechGroup);
     EXPECT_EQ(parity->currentText(), czechParity);
     EXPECT_EQ(currentIP->text(), czechAddress);
+    LanguageFile = kDefaultLanguageFile;
+}
+
+TEST_F(LanguageFormsTest, TheButtonsOfMessageBoxesFollowTheLanguageFileAndItsSwitch)
+{
+    StartDevices();
+    TfQUBRA window(*Manager, {&Boxes, ViewFactory(), {}, {}});
+    std::vector<QString> captions;
+    SetMessageBoxScript([&](QMessageBox& Box) {
+        for (QAbstractButton* button : Box.buttons()) captions.push_back(button->text().remove(QLatin1Char('&')));
+        return TMessageAnswer::Cancel;
+    });
+    const std::vector<QString> czech{"Ano", "Ne", "Opakovat", "Zrušit", "OK"};
+    const std::vector<QString> english{"Yes", "No", "Retry", "Cancel", "OK"};
+    const std::pair<const char*, const std::vector<QString>&> steps[] = {
+        {"cesky.lng.xml", czech}, {"english.lng.xml", english}, {"cesky.lng.xml", czech}};
+    bool started = false;
+    for (const auto& [file, expected] : steps) {
+        if (started) window.SwitchLanguage(kResources + "/" + file);
+        else window.StartLanguage(kResources + "/" + file);
+        started = true;
+        captions.clear();
+        for (const TMessageButtons buttons : {TMessageButtons::YesNo, TMessageButtons::RetryCancel, TMessageButtons::OK})
+            ShowMessageBox(&window, {"", "", buttons, TMessageIcon::Question, TMessageAnswer::None});
+        EXPECT_EQ(captions, expected) << file;
+    }
+    SetMessageBoxScript(nullptr);
     LanguageFile = kDefaultLanguageFile;
 }

@@ -3,10 +3,16 @@
 
 #include <tuple>
 
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
+
 #include "sim/SimRecords.h"
 #include "sim/SimText.h"
 #include "tests/ui/UiDeviceTestSupport.h"
 #include "tests/ui/UiTestSupport.h"
+#include "ui/DataSenderWindow.h"
+#include "ui/MainWindow.h"
 #include "ui/SetIPWizard.h"
 
 using namespace qubra;
@@ -177,4 +183,43 @@ TEST_F(SetIPWizardTest, AnAddressPartWithALeadingZeroKeepsTheSecondPage)
     ASSERT_EQ(Boxes.Questions.size(), questions + 3);
     EXPECT_EQ(Boxes.Questions.back().Text, "Hodnoty nejsou zadány zprávně. Zkontrolujte je prosím");
     EXPECT_TRUE(device.PayloadsWithCode(0xFD).empty());
+}
+
+// The main window's own Qt communication windows and the wizard run modally, as in the
+// program; Esc goes through the window system, which drops input for windows a modal one blocks.
+TEST_F(SetIPWizardTest, EscInACommunicationWindowOfTheModalWizardStopsItsSearchAtOnce)
+{
+    AddDevice("127.0.0.4");
+    StartDevices();
+    TfQUBRA window(*Manager, {&Boxes, {}, {}, {}});
+    window.Controller().Link.DevicePort = Host.Port();
+    window.Controller().Link.BroadcastIP = "127.255.255.255";
+    ASSERT_EQ(window.Controller().Link.AnswerTimeout, 3500) << "an unknown MAC is searched for 3.6 s";
+
+    QElapsedTimer clock;
+    qint64 pressed = -1, searchEnded = -1;
+    QString owner;
+    QTimer::singleShot(0, &window, [&] {
+        auto* wizard = qobject_cast<TfSetIPWiz*>(QApplication::activeModalWidget());
+        ASSERT_NE(wizard, nullptr);
+        QTimer::singleShot(300, wizard, [&] {
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (auto* comm = qobject_cast<TDataSenderDialog*>(top); comm && comm->isVisible()) {
+                    owner = comm->parentWidget()->objectName();
+                    pressed = clock.elapsed();
+                    QTest::keyClick(comm->windowHandle(), Qt::Key_Escape);
+                }
+        });
+        wizard->txtMAC->setText(QStringLiteral("00-20-4a-00-00-77"));
+        clock.start();
+        wizard->cmdMAC_Next->click();
+        searchEnded = clock.elapsed();
+        wizard->cmdMAC_Cancel->click();
+    });
+    window.SetIPClick();
+
+    ASSERT_GE(pressed, 0) << "no communication window on show";
+    EXPECT_EQ(owner, QStringLiteral("fSetIPWiz"));
+    EXPECT_LT(searchEnded - pressed, 100) << "the search went on after Esc";
+    EXPECT_TRUE(Boxes.Questions.empty()) << "a stopped search asks nothing";
 }
