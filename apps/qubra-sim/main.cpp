@@ -21,6 +21,12 @@ request (C0 -> stores the record, answers B0; the write is complete when header 
 host bits and gateway, answers FB). It starts from the setup record with the built-in defaults
 and its own address at bytes 4-7.
 
+Over UDP each device also has its serial data channel with a loopback plug on the serial
+port: while its record accepts incoming connections (connection_acceptance not 0) and is not
+in UDP datagram mode, it listens for TCP at its address and unit_port (10001 by default),
+takes one connection at a time and sends every byte back, paced at the record's line speed
+and format (9600 8N1: 960 bytes/s). With --raw the data channel is left out.
+
 Devices:
   --device MAC,IP[,KNOB...]  a device with its MAC (00-20-4a-00-00-01 or with ":") and IPv4
                              address; knobs after the address apply to this device only
@@ -51,10 +57,18 @@ Knobs (as options they apply to every device given after them; per device as KNO
                                         the record or the set-IP gave (if not 0.0.0.0)
   --silent-arp        silent-arp        never answer ARP requests (raw mode)
   --short N           short=N           answer a record query with its first N bytes only
+  --drop-after N      drop-after=N      data channel: close a connection (hard) once it
+                                        brought N bytes and their echo is out
+  --refuse            refuse            data channel: refuse connections (nothing listens)
+  --unpaced           unpaced           data channel: echo at once, not at the line speed
+  --corrupt N         corrupt=N         data channel: the echo of the byte at offset N of a
+                                        connection comes back with its bits inverted
 
 Output:
   --log               one line per datagram on standard output:
                         in|deaf|out|lost MAC FROM-IP:PORT > TO-IP:PORT LENGTH HEX-PAYLOAD
+                      and "channel MAC ..." when a data channel listens, takes, refuses or
+                      ends a connection
                       ("deaf": arrived while restarting; "lost": dropped by the loss knob),
                       "arp MAC IP > REQUESTER" per ARP answer, "error ..." for send failures
   --help              this text
@@ -109,7 +123,8 @@ bool ParseArguments(int argc, char** argv, TArguments& arguments)
             arguments.Broadcast = address == "none" ? 0 : qubra::SimTextToIP(address);
         } else if (option == "--log")
             arguments.Log = true;
-        else if (option == "--silent" || option == "--silent-arp")
+        else if (option == "--silent" || option == "--silent-arp" || option == "--refuse" ||
+                 option == "--unpaced")
             qubra::SimApplyKnob(knobs, option.substr(2));
         else if (option.rfind("--", 0) == 0)
             qubra::SimApplyKnob(knobs, option.substr(2) + "=" + value());
