@@ -71,7 +71,7 @@ bool TPseudoTerminal::LineSettingsChanged()
     return FChangeSeen;
 }
 
-void TTerminalLink::Check(const std::string& Path)
+void TTerminalLink::Check(const std::string& Path, const std::string& Target)
 {
     namespace fs = std::filesystem;
     std::error_code error;
@@ -83,14 +83,15 @@ void TTerminalLink::Check(const std::string& Path)
     if (!fs::exists(status))
         return;
     const std::string target = LinkTarget(Path);
-    if (!fs::is_symlink(status) || !target.starts_with(kTerminalFolder) || fs::exists(target, error))
+    const bool stale = !fs::exists(target, error) || target == Target;
+    if (!fs::is_symlink(status) || !target.starts_with(kTerminalFolder) || !stale)
         throw EChannelError(Path + ": exists and is not a stale link to a terminal; not replaced");
 }
 
 TTerminalLink::TTerminalLink(const std::string& Path, const std::string& Target)
     : FPath(Path), FTarget(Target)
 {
-    Check(Path);
+    Check(Path, Target);
     // A stale link is replaced in one step: the new one is made beside it and renamed over it.
     const std::string temporary = Path + ".new-" + std::to_string(getpid());
     unlink(temporary.c_str());

@@ -46,8 +46,9 @@ private:
 // the object, unless something else has taken its place meanwhile.
 class TTerminalLink {
 public:
-    // Raises EChannelError when Path cannot be made or holds anything but a stale link.
-    static void Check(const std::string& Path);
+    // Raises EChannelError when Path cannot be made or holds anything but a stale link (or,
+    // once the terminal exists, a link to it: a new terminal may take a stale link's number).
+    static void Check(const std::string& Path, const std::string& Target = "");
     TTerminalLink(const std::string& Path, const std::string& Target);
     ~TTerminalLink();
     TTerminalLink(const TTerminalLink&) = delete;

@@ -19,6 +19,8 @@ const char* const kUsage = R"(Usage:
   qubra-cli [options] assign-ip --mac MAC --ip ADDR [--mask MASK] [--gateway ADDR]
   qubra-cli [options] export   (--ip ADDR | --mac MAC) [--out FILE]
   qubra-cli [options] import   (--ip ADDR | --mac MAC)... --in FILE [--with-network]
+  qubra-cli [options] tty      (--ip ADDR | --mac MAC) [--link PATH] [--data-port N] [--hold N]
+  qubra-cli [options] channel-test (--ip ADDR | --mac MAC) [--bytes N] [--data-port N]
 Options:
   --port N          device port (default 30718)
   --broadcast ADDR  where searches are broadcast (default 255.255.255.255; scan without it
@@ -32,6 +34,16 @@ Options:
   --json            results as JSON
   --verbose         every status line on standard error
   --help, --version
+Serial data channel:
+  tty               a pseudo-terminal bridged over TCP to the device's data port (its
+                    unit_port, or --data-port); prints the terminal's path and runs until
+                    Ctrl-C or SIGTERM, reconnecting after a drop; --link PATH makes a
+                    symbolic link to the terminal; --hold N bytes written while the
+                    connection is down are sent after the reconnect (default 65536), the
+                    rest dropped and counted
+  channel-test      with a loopback plug (TX to RX) on the serial port: sends --bytes N of a
+                    pattern (default: what the line carries in 2 s) and checks that every
+                    byte comes back in order; round trip and throughput against the line
 Exit status: 0 success, 1 the operation failed, 2 bad usage or bad input.
 )";
 
@@ -48,6 +60,7 @@ constexpr std::array kCommands{
     TCommandRule{"read", 1, 1},     TCommandRule{"write", 1, SIZE_MAX},
     TCommandRule{"defaults", 1, SIZE_MAX}, TCommandRule{"assign-ip", 2, 2},
     TCommandRule{"export", 1, 1},   TCommandRule{"import", 1, SIZE_MAX},
+    TCommandRule{"tty", 1, 1},      TCommandRule{"channel-test", 1, 1},
 };
 
 // A value's own reader, its message prefixed with the option.
@@ -141,6 +154,11 @@ void CheckCommand(const TArguments& A)
     only(!A.OutFile.empty(), "--out", "export");
     only(!A.InFile.empty(), "--in", "import");
     only(A.WithNetwork, "--with-network", "import");
+    only(!A.LinkPath.empty(), "--link", "tty");
+    only(A.HoldBytes.has_value(), "--hold", "tty");
+    only(A.TestBytes.has_value(), "--bytes", "channel-test");
+    if (A.DataPort != 0 && A.Command != "tty" && A.Command != "channel-test")
+        throw EUsage("--data-port belongs to tty and channel-test");
     if (A.Command == "write" && A.Settings.empty())
         throw EUsage("write needs at least one --set RECORD.FIELD=VALUE");
     if (A.Command == "import" && A.InFile.empty())
@@ -191,6 +209,10 @@ TArguments ParseArguments(const std::vector<std::string>& Words)
         else if (word == "--lang") once(), a.LanguageFile = value();
         else if (word == "--out") once(), a.OutFile = value();
         else if (word == "--in") once(), a.InFile = value();
+        else if (word == "--link") once(), a.LinkPath = value();
+        else if (word == "--data-port") once(), a.DataPort = NumberOption<std::uint16_t>(word, value(), 1, 65535);
+        else if (word == "--hold") once(), a.HoldBytes = NumberOption<std::int64_t>(word, value(), 0, 64 << 20);
+        else if (word == "--bytes") once(), a.TestBytes = NumberOption<std::int64_t>(word, value(), 1, 64 << 20);
         else if (word.starts_with("-")) throw EUsage("unknown option '" + word + "'");
         else if (a.Command.empty()) a.Command = word;
         else throw EUsage("unexpected argument '" + word + "'");

@@ -4,9 +4,11 @@
 #include <fstream>
 #include <ostream>
 
+#include "cli/ChannelTestCommand.h"
 #include "cli/Interrupt.h"
 #include "cli/LocaleLanguage.h"
 #include "cli/SetupFile.h"
+#include "cli/TtyCommand.h"
 #include "control/Scanner.h"
 #include "i18n/Language.h"
 #include "model/Conversions.h"
@@ -149,6 +151,11 @@ int TCommandLine::Execute()
         return AssignIP();
     if (c == "export")
         return Export();
+    TCommandContext context{FArgs, *FController, FConsole, FOut};
+    if (c == "tty")
+        return RunTty(context);
+    if (c == "channel-test")
+        return RunChannelTest(context);
     if (c == "write") {
         CheckInput([&] {
             const std::unique_ptr<TDataManager> scratch = LoadLayout();
