@@ -21,6 +21,16 @@ const char* const kUsage = R"(Usage:
   qubra-cli [options] import   (--ip ADDR | --mac MAC)... --in FILE [--with-network]
   qubra-cli [options] tty      (--ip ADDR | --mac MAC) [--link PATH] [--data-port N] [--hold N]
   qubra-cli [options] channel-test (--ip ADDR | --mac MAC) [--bytes N] [--data-port N]
+Serial data channel:
+  tty               a pseudo-terminal bridged over TCP to the device's data port (its
+                    unit_port, or --data-port); prints the terminal's path and runs until
+                    Ctrl-C or SIGTERM, reconnecting after a drop; --link PATH makes a
+                    symbolic link to the terminal; --hold N bytes written while the
+                    connection is down are sent after the reconnect (default 65536), the
+                    rest dropped and counted
+  channel-test      with a loopback plug (TX to RX) on the serial port: sends --bytes N of a
+                    pattern (default: what the line carries in 2 s) and checks that every
+                    byte comes back in order; round trip and throughput against the line
 Options:
   --port N          device port (default 30718)
   --broadcast ADDR  where searches are broadcast (default 255.255.255.255; scan without it
@@ -34,16 +44,6 @@ Options:
   --json            results as JSON
   --verbose         every status line on standard error
   --help, --version
-Serial data channel:
-  tty               a pseudo-terminal bridged over TCP to the device's data port (its
-                    unit_port, or --data-port); prints the terminal's path and runs until
-                    Ctrl-C or SIGTERM, reconnecting after a drop; --link PATH makes a
-                    symbolic link to the terminal; --hold N bytes written while the
-                    connection is down are sent after the reconnect (default 65536), the
-                    rest dropped and counted
-  channel-test      with a loopback plug (TX to RX) on the serial port: sends --bytes N of a
-                    pattern (default: what the line carries in 2 s) and checks that every
-                    byte comes back in order; round trip and throughput against the line
 Exit status: 0 success, 1 the operation failed, 2 bad usage or bad input.
 )";
 
