@@ -140,8 +140,6 @@ void TSimChannels::Follow(TChannel& channel)
     if (channel.Listener >= 0 && (!wanted || ip != channel.ListenIP || line.Port != channel.ListenPort)) {
         close(channel.Listener);
         channel.Listener = -1;
-        Log(channel, "stops listening on " + SimIPToText(channel.ListenIP) + ":" +
-                         std::to_string(channel.ListenPort));
     }
     if (!wanted || channel.Listener >= 0)
         return;
@@ -167,7 +165,6 @@ void TSimChannels::Follow(TChannel& channel)
     channel.Listener = socket;
     channel.ListenIP = ip;
     channel.ListenPort = line.Port;
-    Log(channel, "listens on " + where);
 }
 
 void TSimChannels::Accept(TChannel& channel)

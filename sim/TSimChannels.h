@@ -28,7 +28,8 @@ public:
     void Start();
     void Stop();
 
-    // One line per connection taken, refused, dropped or ended. Set it before Start().
+    // One line per connection taken, refused, dropped or ended, and when the channel cannot
+    // listen. Called on the channels' thread; set it before Start().
     std::function<void(const std::string&)> OnLog;
 
 private:

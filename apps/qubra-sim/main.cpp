@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -67,8 +68,8 @@ Knobs (as options they apply to every device given after them; per device as KNO
 Output:
   --log               one line per datagram on standard output:
                         in|deaf|out|lost MAC FROM-IP:PORT > TO-IP:PORT LENGTH HEX-PAYLOAD
-                      and "channel MAC ..." when a data channel listens, takes, refuses or
-                      ends a connection
+                      and "channel MAC ..." when a data channel takes, refuses or ends a
+                      connection, or cannot listen
                       ("deaf": arrived while restarting; "lost": dropped by the loss knob),
                       "arp MAC IP > REQUESTER" per ARP answer, "error ..." for send failures
   --help              this text
@@ -163,7 +164,12 @@ int main(int argc, char** argv)
             where = "udp";
         }
         if (arguments.Log)
-            host->OnLog = [](const std::string& line) { std::cout << line << std::endl; };
+            // The data channels log from a thread of their own: whole lines only.
+            host->OnLog = [](const std::string& line) {
+                static std::mutex lock;
+                std::lock_guard guard(lock);
+                std::cout << line << std::endl;
+            };
         for (const auto& device : arguments.Devices)
             host->AddDevice(device.MAC, device.IP, device.Knobs);
         host->Start();

@@ -19,14 +19,20 @@ using namespace qubra;
 
 namespace {
 
-const std::uint32_t kIP = SimTextToIP("127.0.24.100");
+// Each test its own address: the tests may run side by side.
+std::uint32_t DeviceIP()
+{
+    const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    return SimTextToIP(name.starts_with("Echoes") ? "127.0.24.100" : "127.0.24.101");
+}
 
+// A TCP port free at the device's address.
 std::uint16_t FreePort()
 {
     const int probe = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_addr.s_addr = DeviceIP();
     socklen_t length = sizeof address;
     bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
     getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
@@ -42,7 +48,7 @@ int Connect(std::uint16_t Port, bool ExpectRefused = false)
         const int fd = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
-        address.sin_addr.s_addr = kIP;
+        address.sin_addr.s_addr = DeviceIP();
         address.sin_port = htons(Port);
         if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
             if (!ExpectRefused)
@@ -80,7 +86,7 @@ protected:
 
     void Start(const TSimKnobs& Knobs = {})
     {
-        Device = &Host.AddDevice(SimTextToMAC("00-20-4a-00-24-64"), kIP, Knobs);
+        Device = &Host.AddDevice(SimTextToMAC("00-20-4a-00-24-64"), DeviceIP(), Knobs);
         Edit([&](TBytes& record) { SetPort(record, Port); });
         Host.Start();
     }
