@@ -20,6 +20,8 @@ const char* const kUsage = R"(Usage:
   qubra-cli [options] export   (--ip ADDR | --mac MAC) [--out FILE]
   qubra-cli [options] import   (--ip ADDR | --mac MAC)... --in FILE [--with-network] [BATCH]
   qubra-cli [options] provision --plan PLAN --in FILE [BATCH]
+  qubra-cli [options] tty      (--ip ADDR | --mac MAC) [--link PATH] [--data-port N] [--hold N]
+  qubra-cli [options] channel-test (--ip ADDR | --mac MAC) [--bytes N] [--data-port N]
 BATCH, the options of commands that set up several devices:
   [--jobs N] [--dry-run] [--report FILE]
   --jobs N          devices set up side by side (default 32; 1: one after another)
@@ -28,6 +30,17 @@ BATCH, the options of commands that set up several devices:
   --report FILE     a JSON document with a row for each device, also when some failed
 PLAN: CSV lines MAC,IP[,MASK[,GATEWAY]]; a header line and # comments allowed; without MASK
 and GATEWAY a device gets those of FILE.
+Serial data channel:
+  tty               a pseudo-terminal bridged over TCP to the device's data port (its
+                    unit_port, or --data-port); prints the terminal's path and runs until
+                    Ctrl-C or SIGTERM, reconnecting after a drop; --link PATH makes a
+                    symbolic link to the terminal; --hold N bytes written while the
+                    connection is down are sent after the reconnect (default 65536), the
+                    rest dropped and counted
+  channel-test      with a loopback plug (TX to RX) on the serial port: sends --bytes N of a
+                    pattern (default: what the line carries in 2 s) and checks that every
+                    byte comes back in order; round trip and throughput against what the
+                    line's speed allows
 Options:
   --port N          device port (default 30718)
   --broadcast ADDR  where searches are broadcast (default 255.255.255.255; scan without it
@@ -58,6 +71,7 @@ constexpr std::array kCommands{
     TCommandRule{"defaults", 1, SIZE_MAX}, TCommandRule{"assign-ip", 2, 2},
     TCommandRule{"export", 1, 1},   TCommandRule{"import", 1, SIZE_MAX},
     TCommandRule{"provision", 0, 0},
+    TCommandRule{"tty", 1, 1},      TCommandRule{"channel-test", 1, 1},
 };
 
 // A value's own reader, its message prefixed with the option.
@@ -149,6 +163,11 @@ void CheckCommand(const TArguments& A)
     only(A.DryRun, "--dry-run", batch);
     only(!A.ReportFile.empty(), "--report", batch);
     only(A.JobsGiven, "--jobs", batch);
+    only(!A.LinkPath.empty(), "--link", {"tty"});
+    only(A.HoldBytes.has_value(), "--hold", {"tty"});
+    only(A.TestBytes.has_value(), "--bytes", {"channel-test"});
+    if (A.DataPort != 0 && A.Command != "tty" && A.Command != "channel-test")
+        throw EUsage("--data-port belongs to tty and channel-test");
     if (A.Command == "write" && A.Settings.empty())
         throw EUsage("write needs at least one --set RECORD.FIELD=VALUE");
     if ((A.Command == "import" || A.Command == "provision") && A.InFile.empty())
@@ -205,6 +224,10 @@ TArguments ParseArguments(const std::vector<std::string>& Words)
         else if (word == "--plan") once(), a.PlanFile = value();
         else if (word == "--report") once(), a.ReportFile = value();
         else if (word == "--jobs") once(), a.Jobs = NumberOption<int>(word, value(), 1, kMaxJobs), a.JobsGiven = true;
+        else if (word == "--link") once(), a.LinkPath = value();
+        else if (word == "--data-port") once(), a.DataPort = NumberOption<std::uint16_t>(word, value(), 1, 65535);
+        else if (word == "--hold") once(), a.HoldBytes = NumberOption<std::int64_t>(word, value(), 0, 64 << 20);
+        else if (word == "--bytes") once(), a.TestBytes = NumberOption<std::int64_t>(word, value(), 1, 64 << 20);
         else if (word.starts_with("-")) throw EUsage("unknown option '" + word + "'");
         else if (a.Command.empty()) a.Command = word;
         else throw EUsage("unexpected argument '" + word + "'");

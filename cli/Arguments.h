@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,11 @@ struct TArguments {
     bool JobsGiven = false;
     // Read each device and show what would change; send nothing else.
     bool DryRun = false;
+    // The data channel's commands.
+    std::string LinkPath;           // tty: a link to the terminal; empty: none
+    std::uint16_t DataPort = 0;     // 0: the device's unit_port
+    std::optional<std::size_t> HoldBytes;  // tty: bytes held while the connection is down
+    std::optional<std::size_t> TestBytes;  // channel-test; none: what the line carries in 2 s
     std::uint16_t Port = TfDataSender::kDefaultDevicePort;
     std::string Broadcast;  // empty: not given
     std::int32_t Timeout = TfDataSender::kDefaultAnswerTimeout;

@@ -221,7 +221,7 @@ int RunSetupBatch(const TCommandContext& Context, const std::vector<std::string>
     // Lines of one device among others name it.
     const auto prefix = [&](std::size_t Index) { return count > 1 ? Targets[Index] + ": " : std::string(); };
     TDeviceBatch batch(
-        Context.Link, Context.LoadLayout,
+        Context.Controller.Link, Context.LoadLayout,
         [&](std::size_t Index) {
             TDeviceBatch::TDeviceViews views;
             views.MainView = std::make_unique<TConsoleView>(Context.Console, prefix(Index), notices[Index]);

@@ -8,22 +8,13 @@
 #include <vector>
 
 #include "cli/Arguments.h"
+#include "cli/CommandContext.h"
 #include "cli/ConsoleView.h"
 #include "cli/FieldText.h"
 #include "control/DeviceController.h"
 #include "control/LinkSettings.h"
 
 namespace qubra {
-
-// What a command gets from the command line: its arguments, where results and lines go, how the
-// devices are reached, and fresh records of the device mapping.
-struct TCommandContext {
-    std::ostream& Out;
-    TConsole& Console;
-    const TArguments& Args;
-    TLinkSettings Link;
-    std::function<std::unique_ptr<TDataManager>()> LoadLayout;
-};
 
 // A field whose text the command changes (or would change): as read shows it.
 struct TFieldChange {

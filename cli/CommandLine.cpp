@@ -7,9 +7,11 @@
 #include <map>
 
 #include "cli/BatchSetup.h"
+#include "cli/ChannelTestCommand.h"
 #include "cli/Interrupt.h"
 #include "cli/LocaleLanguage.h"
 #include "cli/SetupFile.h"
+#include "cli/TtyCommand.h"
 #include "control/Scanner.h"
 #include "i18n/Language.h"
 #include "model/Conversions.h"
@@ -128,6 +130,11 @@ int TCommandLine::Execute()
         return AssignIP();
     if (c == "export")
         return Export();
+    TCommandContext context{FOut, FConsole, FArgs, *FController, [this] { return LoadLayout(); }};
+    if (c == "tty")
+        return RunTty(context);
+    if (c == "channel-test")
+        return RunChannelTest(context);
     // The commands that set up devices, side by side.
     using TCommand = int (*)(const TCommandContext&);
     static const std::map<std::string, TCommand> setup{
@@ -138,7 +145,6 @@ int TCommandLine::Execute()
     };
     if (!FArgs.ReportFile.empty())
         CheckOutFile(FArgs.ReportFile);
-    const TCommandContext context{FOut, FConsole, FArgs, FController->Link, [this] { return LoadLayout(); }};
     return setup.at(c)(context);
 }
 

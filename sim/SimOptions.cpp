@@ -77,6 +77,18 @@ void SimApplyKnob(TSimKnobs& knobs, const std::string& setting)
     } else if (name == "stale") {
         require(true);
         knobs.StaleByte = Number(name, value, static_cast<int>(kSimCodeOffset) + 1, 65535);
+    } else if (name == "drop-after") {
+        require(true);
+        knobs.DropAfterBytes = Number(name, value, 1, INT32_MAX);
+    } else if (name == "refuse") {
+        require(false);
+        knobs.RefuseConnections = true;
+    } else if (name == "unpaced") {
+        require(false);
+        knobs.Unpaced = true;
+    } else if (name == "corrupt") {
+        require(true);
+        knobs.CorruptAt = Number<long long>(name, value, 0, INT64_MAX);
     } else {
         throw ESimError("unknown knob '" + name + "'");
     }

@@ -15,7 +15,8 @@ struct TSimDeviceSpec {
 };
 
 // Sets one knob from "NAME=VALUE" (or "NAME" for a switch): delay=MS, loss=RATE, loss-pattern=N,
-// duplicates=N, wrong-code=none|replace|prepend, silent, restart=MS, silent-arp, short=N.
+// duplicates=N, wrong-code=none|replace|prepend, silent, restart=MS, silent-arp, short=N, and for
+// the data channel drop-after=N, refuse, unpaced, corrupt=OFFSET.
 // Raises ESimError for an unknown name or a bad value.
 void SimApplyKnob(TSimKnobs& knobs, const std::string& setting);
 

@@ -40,6 +40,12 @@ struct TSimKnobs {
     bool SilentToARP = false;    // Ethernet level: never answers ARP requests
     int ShortAnswers = 0;        // > 0: an answer to a record query carries only this many bytes
     int StaleByte = -1;          // >= 0: a write of the setup record leaves this byte as it was
+    // The serial data channel (TCP at the device's address and unit_port, a loopback plug):
+    int DropAfterBytes = 0;      // > 0: a connection is closed once it brought this many bytes
+    bool RefuseConnections = false;  // connections are refused (nothing listens)
+    bool Unpaced = false;        // echo at once, not at the configured line speed
+    long long CorruptAt = -1;    // >= 0: the echo of the byte at this offset of a connection
+                                 // comes back with every bit inverted
 };
 
 // One datagram the device received: payload, sender and the address it was sent to.

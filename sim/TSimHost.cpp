@@ -43,15 +43,17 @@ void TSimHost::Start()
 {
     if (Running())
         return;
-    Stopping = false;
+    StopRequested = false;
     Worker = std::thread([this] { Run(); });
+    Started();
 }
 
 void TSimHost::Stop()
 {
     if (!Running())
         return;
-    Stopping = true;
+    Stopping();
+    StopRequested = true;
     Wake();
     Worker.join();
     Pending.clear();
@@ -65,7 +67,7 @@ void TSimHost::Wake() const
 
 void TSimHost::Run()
 {
-    while (!Stopping) {
+    while (!StopRequested) {
         SendDue(TSimClock::now());
         Follow();
         std::vector<pollfd> watched{{WakeRead, POLLIN, 0}};
@@ -78,7 +80,7 @@ void TSimHost::Run()
         char drain[64];
         while (read(WakeRead, drain, sizeof drain) > 0) {
         }
-        for (std::size_t i = 1; i < watched.size() && !Stopping; ++i)
+        for (std::size_t i = 1; i < watched.size() && !StopRequested; ++i)
             if (watched[i].revents & POLLIN)
                 Receive(watched[i].fd, TSimClock::now());
     }

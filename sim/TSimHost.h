@@ -51,6 +51,9 @@ protected:
     virtual void Transmit(std::size_t index, const TSimAnswer& answer) = 0;
     // Called after every pass: follow devices that changed their address.
     virtual void Follow() {}
+    // Called once the host runs, and before it stops.
+    virtual void Started() {}
+    virtual void Stopping() {}
 
     // Gives a received datagram to a device, logs it and queues the answers.
     void Dispatch(std::size_t index, const TBytes& data, const TSimPeer& from, std::uint32_t to,
@@ -72,7 +75,7 @@ private:
 
     std::vector<TPending> Pending;
     std::thread Worker;
-    std::atomic<bool> Stopping{false};
+    std::atomic<bool> StopRequested{false};
     int WakeRead = -1;
     int WakeWrite = -1;
 };

@@ -91,6 +91,7 @@ void TSimUdpHost::Attach(std::size_t index)
         }
         Sockets.push_back(socket);
         BoundIP.push_back(ip);
+        Channels.Serve(*Devices[index]);
         return;
     }
 }

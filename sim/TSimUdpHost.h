@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "sim/TSimChannels.h"
 #include "sim/TSimHost.h"
 
 namespace qubra {
@@ -23,6 +24,9 @@ namespace qubra {
 //
 // Further devices go on other loopback addresses (127.0.0.2, ...) and share the port; a
 // broadcast to 127.255.255.255 and that port reaches all of them.
+//
+// Each device also has its serial data channel with a loopback plug (TSimChannels) at its
+// address and the TCP port its record names, while the host runs.
 class TSimUdpHost : public TSimHost {
 public:
     static constexpr std::uint32_t kLoopbackBroadcast = 0xFFFFFF7Fu;   // 127.255.255.255
@@ -39,6 +43,12 @@ protected:
     void Receive(int descriptor, TSimClock::time_point now) override;
     void Transmit(std::size_t index, const TSimAnswer& answer) override;
     void Follow() override;
+    void Started() override
+    {
+        Channels.OnLog = OnLog;
+        Channels.Start();
+    }
+    void Stopping() override { Channels.Stop(); }
 
 private:
     int OpenSocket(std::uint32_t ip, bool shared);
@@ -48,6 +58,7 @@ private:
     int BroadcastSocket = -1;
     std::vector<int> Sockets;            // one per device, bound to its present address
     std::vector<std::uint32_t> BoundIP;  // the address each socket is bound to
+    TSimChannels Channels;
 };
 
 } // namespace qubra

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,12 @@ request (C0 -> stores the record, answers B0; the write is complete when header 
 01), the settings query (F8 -> 124 bytes with F9) and the set-IP request (FD -> stores address,
 host bits and gateway, answers FB). It starts from the setup record with the built-in defaults
 and its own address at bytes 4-7.
+
+Over UDP each device also has its serial data channel with a loopback plug on the serial
+port: while its record accepts incoming connections (connection_acceptance not 0) and is not
+in UDP datagram mode, it listens for TCP at its address and unit_port (10001 by default),
+takes one connection at a time and sends every byte back, paced at the record's line speed
+and format (9600 8N1: 960 bytes/s). With --raw the data channel is left out.
 
 Devices:
   --device MAC,IP[,KNOB...]  a device with its MAC (00-20-4a-00-00-01 or with ":") and IPv4
@@ -53,10 +60,18 @@ Knobs (as options they apply to every device given after them; per device as KNO
   --short N           short=N           answer a record query with its first N bytes only
   --stale N           stale=N           a write of the setup record leaves its byte N as it
                                         was (the device keeps an old value)
+  --drop-after N      drop-after=N      data channel: close a connection (hard) once it
+                                        brought N bytes and their echo is out
+  --refuse            refuse            data channel: refuse connections (nothing listens)
+  --unpaced           unpaced           data channel: echo at once, not at the line speed
+  --corrupt N         corrupt=N         data channel: the echo of the byte at offset N of a
+                                        connection comes back with its bits inverted
 
 Output:
   --log               one line per datagram on standard output:
                         in|deaf|out|lost MAC FROM-IP:PORT > TO-IP:PORT LENGTH HEX-PAYLOAD
+                      and "channel MAC ..." when a data channel takes, refuses or ends a
+                      connection, or cannot listen
                       ("deaf": arrived while restarting; "lost": dropped by the loss knob),
                       "arp MAC IP > REQUESTER" per ARP answer, "error ..." for send failures
   --help              this text
@@ -111,7 +126,8 @@ bool ParseArguments(int argc, char** argv, TArguments& arguments)
             arguments.Broadcast = address == "none" ? 0 : qubra::SimTextToIP(address);
         } else if (option == "--log")
             arguments.Log = true;
-        else if (option == "--silent" || option == "--silent-arp")
+        else if (option == "--silent" || option == "--silent-arp" || option == "--refuse" ||
+                 option == "--unpaced")
             qubra::SimApplyKnob(knobs, option.substr(2));
         else if (option.rfind("--", 0) == 0)
             qubra::SimApplyKnob(knobs, option.substr(2) + "=" + value());
@@ -150,7 +166,12 @@ int main(int argc, char** argv)
             where = "udp";
         }
         if (arguments.Log)
-            host->OnLog = [](const std::string& line) { std::cout << line << std::endl; };
+            // The data channels log from a thread of their own: whole lines only.
+            host->OnLog = [](const std::string& line) {
+                static std::mutex lock;
+                std::lock_guard guard(lock);
+                std::cout << line << std::endl;
+            };
         for (const auto& device : arguments.Devices)
             host->AddDevice(device.MAC, device.IP, device.Knobs);
         host->Start();

@@ -79,12 +79,14 @@ public:
     // True once standard error holds Text (within TimeoutMs, while the program runs).
     bool WaitForError(const std::string& Text, int TimeoutMs = 10000)
     {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
-        while (Result.Err.find(Text) == std::string::npos && !Ended &&
-               std::chrono::steady_clock::now() < end)
-            Collect(10);
-        return Result.Err.find(Text) != std::string::npos;
+        return WaitFor(Result.Err, Text, TimeoutMs);
     }
+    // The same for standard output.
+    bool WaitForOutput(const std::string& Text, int TimeoutMs = 10000)
+    {
+        return WaitFor(Result.Out, Text, TimeoutMs);
+    }
+    const TProgramResult& SoFar() const { return Result; }
 
     // Waits for the end (killing the program after TimeoutMs) and gives what it wrote.
     TProgramResult Wait(int TimeoutMs = 30000)
@@ -104,6 +106,14 @@ public:
     }
 
 private:
+    bool WaitFor(const std::string& Stream, const std::string& Text, int TimeoutMs)
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
+        while (Stream.find(Text) == std::string::npos && !Ended && std::chrono::steady_clock::now() < end)
+            Collect(10);
+        return Stream.find(Text) != std::string::npos;
+    }
+
     // In: the read end for the program and the end the test keeps.
     void Start(std::vector<std::string>& Arguments, const int (&In)[2])
     {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "i18n/Language.h"
+#include "i18n/ChannelMessages.h"
 #include "i18n/Messages.h"
 
 using namespace qubra;
@@ -26,14 +27,22 @@ std::string KeyStem(std::string_view text)
     return stem;
 }
 
+// The designed program's messages and those of the data channel's commands.
+std::vector<TMessage> Catalogue()
+{
+    std::vector<TMessage> messages(AllMessages.begin(), AllMessages.end());
+    messages.insert(messages.end(), ChannelMessages.begin(), ChannelMessages.end());
+    return messages;
+}
+
 TEST(MessageCatalogue, HoldsEveryKeyOnceEachFormedFromItsText)
 {
     std::set<std::string_view> keys;
-    for (const TMessage& message : AllMessages) {
+    for (const TMessage& message : Catalogue()) {
         EXPECT_TRUE(keys.insert(message.Key).second) << "twice: " << message.Key;
         EXPECT_EQ(message.Key.substr(0, message.Key.find_last_not_of("0123456789") + 1), KeyStem(message.Text));
     }
-    EXPECT_EQ(keys.size(), 86u);
+    EXPECT_EQ(keys.size(), 86u + ChannelMessages.size());
     for (const TMessage& variant :
          {msgZarizeniNebyloExclamation, msgZarizeniNebyloFullStop, msgZarizeniNebylo0FullStop, msgTotoNeniPlatnaMAC})
         EXPECT_EQ(variant.Key.substr(0, variant.Key.find_last_not_of("0123456789") + 1), KeyStem(variant.Text));
@@ -48,7 +57,7 @@ TEST(LanguageFiles, EachHoldsExactlyTheCatalogueKeys)
             EXPECT_TRUE(HasAttribute(entry, "text")) << fileName << ": " << NodeName(entry);
             EXPECT_TRUE(texts.emplace(NodeName(entry), Attribute(entry, "text")).second) << fileName << ": " << NodeName(entry);
         }
-        std::vector<TMessage> keys(AllMessages.begin(), AllMessages.end());
+        std::vector<TMessage> keys = Catalogue();
         keys.push_back(msgLocale);
         for (const TMessage& message : keys) {
             const auto entry = texts.find(std::string(message.Key));
