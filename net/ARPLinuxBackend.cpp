@@ -1,8 +1,8 @@
 // The host's library on Linux: the neighbour table, the address list and the route lookup over
 // rtnetlink (libnl-route-3), and SendARP as an ARP request on a packet socket. Every call opens
 // its own netlink connection, so it works in the network namespace of the calling thread.
-// Changes of the neighbour table go through the ARP helper program, the only one that holds the
-// right for them, also when this process would have it.
+// Changes of the neighbour table go through the ARP service, the only one that holds the right
+// for them; run as root where no service listens, this process makes them under the same checks.
 
 #include <algorithm>
 #include <cerrno>
@@ -98,7 +98,7 @@ int ReadAddressRows(TRouteNetlink& Netlink, std::vector<MIB_IPADDRROW>& Rows)
     return error;
 }
 
-// Only the temporary static entry is ever made; the helper checks its place.
+// Only the temporary static entry is ever made; the service checks its place.
 std::uint32_t CreateEntry(TARPHelperClient& Helper, const MIB_IPNETROW& Row)
 {
     if (Row.dwIndex == 0 || Row.dwIndex > INT_MAX)
@@ -274,8 +274,7 @@ extern "C" __attribute__((visibility("default"))) int QubraOpenIPHelper(TIPHelpe
     if (TRouteNetlink probe; probe.OpenError != 0)
         return probe.OpenError;
     // Shared by the operations: the entries it holds go when the library is released.
-    auto helper = std::make_shared<TARPHelperClient>(
-        ARPHelperProgramPath(reinterpret_cast<const void*>(&QubraOpenIPHelper)));
+    auto helper = std::make_shared<TARPHelperClient>(ARPServiceSocketPath());
     Library->GetIpNetTable = LinuxReadTable<MIB_IPNETROW, ReadNeighbourRows>;
     Library->CreateIpNetEntry = [helper](const MIB_IPNETROW& Row) { return CreateEntry(*helper, Row); };
     Library->DeleteIpNetEntry = [helper](const MIB_IPNETROW& Row) { return DeleteEntry(*helper, Row); };
