@@ -63,6 +63,15 @@ bool HasNetAdmin()
            (data[CAP_NET_ADMIN / 32].effective & (1u << (CAP_NET_ADMIN % 32))) != 0;
 }
 
+// A refusal's own text, unless it only names what the system's text for Code says.
+std::uint32_t Refused(std::uint32_t Code, const std::string& Text)
+{
+    const std::string system = std::string(": ") + std::strerror(static_cast<int>(Code));
+    const bool systemOnly = Text.size() >= system.size() && Text.compare(Text.size() - system.size(), system.size(), system) == 0;
+    LastText = systemOnly ? "" : Text;
+    return Code;
+}
+
 // Reads one answer line; 0, its error code with its text in LastText, or EIO/ETIMEDOUT.
 std::uint32_t Await(int Fd)
 {
@@ -89,8 +98,8 @@ std::uint32_t Await(int Fd)
         return EIO;
     if (code == EPERM)
         return MissingRight(EPERM, "this user may not use it");
-    LastText = answer.substr(static_cast<std::size_t>(length), answer.find('\n') - static_cast<std::size_t>(length));
-    return static_cast<std::uint32_t>(code);
+    return Refused(static_cast<std::uint32_t>(code),
+                   answer.substr(static_cast<std::size_t>(length), answer.find('\n') - static_cast<std::size_t>(length)));
 }
 
 } // namespace
@@ -114,6 +123,11 @@ TARPHelperClient::~TARPHelperClient()
 std::string TARPHelperClient::LastError()
 {
     return LastText;
+}
+
+void TARPHelperClient::ClearLastError()
+{
+    LastText.clear();
 }
 
 std::uint32_t TARPHelperClient::Ask(const std::string& Request, int& Fd)
@@ -165,8 +179,7 @@ std::uint32_t TARPHelperClient::Direct(const std::string& Request)
         refusal = request.Kind == arphelper::THelperRequest::TKind::Hold ? arphelper::PlaceEntry(netlink, request)
                                                                           : arphelper::DeleteEntry(netlink, request);
     }
-    LastText = refusal.Text;
-    return static_cast<std::uint32_t>(refusal.Code);
+    return Refused(static_cast<std::uint32_t>(refusal.Code), refusal.Text);
 }
 
 void TARPHelperClient::Release(THold& Hold)

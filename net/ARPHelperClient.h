@@ -32,6 +32,7 @@ public:
     // The text for the calling thread's last failure; empty when the system's text for the code
     // says enough.
     static std::string LastError();
+    static void ClearLastError();
 
 private:
     struct THold {

@@ -101,6 +101,7 @@ int ReadAddressRows(TRouteNetlink& Netlink, std::vector<MIB_IPADDRROW>& Rows)
 // Only the temporary static entry is ever made; the service checks its place.
 std::uint32_t CreateEntry(TARPHelperClient& Helper, const MIB_IPNETROW& Row)
 {
+    TARPHelperClient::ClearLastError();
     if (Row.dwIndex == 0 || Row.dwIndex > INT_MAX)
         return Failed(ENODEV);
     if (!IsUnicast(Row.dwAddr) || Row.dwType != MIB_IPNET_TYPE_STATIC || Row.dwPhysAddrLen != 6 ||
@@ -113,6 +114,7 @@ std::uint32_t CreateEntry(TARPHelperClient& Helper, const MIB_IPNETROW& Row)
 // Any row the table shows can be named, also one the kernel filed under 0.0.0.0.
 std::uint32_t DeleteEntry(TARPHelperClient& Helper, const MIB_IPNETROW& Row)
 {
+    TARPHelperClient::ClearLastError();
     if (Row.dwIndex == 0 || Row.dwIndex > INT_MAX)
         return Failed(ENODEV);
     const std::uint32_t code = Helper.Delete(Row);
