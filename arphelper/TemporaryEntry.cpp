@@ -1,6 +1,7 @@
 #include "arphelper/TemporaryEntry.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -9,6 +10,7 @@
 #include <linux/rtnetlink.h>
 
 #include "net/ARPHelperProtocol.h"
+#include "net/ARPProbe.h"
 
 namespace qubra::arphelper {
 
@@ -27,6 +29,9 @@ const rtnl::TNeighbour* FindEntry(const std::vector<rtnl::TNeighbour>& Table, in
             return &entry;
     return nullptr;
 }
+
+// A station on the link answers within milliseconds; the wait only bounds the silent case.
+constexpr std::chrono::milliseconds kProbeWait{300};
 
 bool IsMarked(const rtnl::TNeighbour& Entry)
 {
@@ -48,14 +53,15 @@ TTarget::TEntry KindOf(const rtnl::TNeighbour* Entry)
 
 } // namespace
 
-TRefusal ReadTarget(rtnl::TRouteNetlink& Netlink, const THelperRequest& Request, TTarget& Target)
+TRefusal ReadTarget(rtnl::TRouteNetlink& Netlink, const THelperRequest& Request, TTarget& Target, bool Probe)
 {
     rtnl::TLink link;
     if (const int error = rtnl::ReadLink(Netlink, Request.IfIndex, link); error != 0)
         return SystemRefusal(error, "interface " + std::to_string(Request.IfIndex));
     Target.LinkDoesARP = rtnl::DoesARP(link);
     // Without any route the entry is merely useless; the kernel takes it.
-    if (rtnl::TRoute route; rtnl::LookupRoute(Netlink, Request.IP, route) == 0)
+    rtnl::TRoute route;
+    if (rtnl::LookupRoute(Netlink, Request.IP, route) == 0)
         Target.RouteType = route.Type;
     std::vector<std::uint32_t> gateways;
     if (const int error = rtnl::ReadGateways(Netlink, gateways); error != 0)
@@ -74,6 +80,13 @@ TRefusal ReadTarget(rtnl::TRouteNetlink& Netlink, const THelperRequest& Request,
     Target.Entry = KindOf(entry);
     if (Target.Entry == TTarget::TEntry::Live)
         std::copy_n(entry->MAC, 6, Target.StationMAC.begin());
+    // Nobody known there: ask the link whether a station answers after all. Without the right
+    // to send frames the table's word stands.
+    if (Probe && Target.LinkDoesARP &&
+        (Target.Entry == TTarget::TEntry::None || Target.Entry == TTarget::TEntry::FoundNobody) &&
+        ProbeOnWire(Request.IfIndex, link.Address, route.PreferredSource, Request.IP, kProbeWait,
+                    Target.StationMAC.data()) == 0)
+        Target.Entry = TTarget::TEntry::Live;
     return {};
 }
 
@@ -90,7 +103,7 @@ void SweepLeftovers(rtnl::TRouteNetlink& Netlink)
 TRefusal PlaceEntry(rtnl::TRouteNetlink& Netlink, const THelperRequest& Request)
 {
     TTarget target;
-    if (TRefusal refusal = ReadTarget(Netlink, Request, target))
+    if (TRefusal refusal = ReadTarget(Netlink, Request, target, true))
         return refusal;
     if (TRefusal refusal = CheckHold(Request, target))
         return refusal;
@@ -114,7 +127,7 @@ void RemoveEntry(rtnl::TRouteNetlink& Netlink, const THelperRequest& Request)
 TRefusal DeleteEntry(rtnl::TRouteNetlink& Netlink, const THelperRequest& Request)
 {
     TTarget target;
-    if (TRefusal refusal = ReadTarget(Netlink, Request, target))
+    if (TRefusal refusal = ReadTarget(Netlink, Request, target, false))
         return refusal;
     if (TRefusal refusal = CheckDelete(Request, target))
         return refusal;

@@ -9,8 +9,9 @@
 
 namespace qubra::arphelper {
 
-// Link, route, gateways, the link's subnets and the entry at the address.
-TRefusal ReadTarget(rtnl::TRouteNetlink& Netlink, const THelperRequest& Request, TTarget& Target);
+// Link, route, gateways, the link's subnets and the entry at the address; with Probe, where no
+// station is known there, whether one answers an ARP request.
+TRefusal ReadTarget(rtnl::TRouteNetlink& Netlink, const THelperRequest& Request, TTarget& Target, bool Probe);
 
 // Removes every marked entry older than the longest hold: no live hold is that old.
 void SweepLeftovers(rtnl::TRouteNetlink& Netlink);

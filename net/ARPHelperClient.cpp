@@ -153,10 +153,12 @@ std::uint32_t TARPHelperClient::Ask(const std::string& Request, int& Fd)
                 code = MissingRight(code, "its socket " + SocketPath + " is not there");
             else if (code == EACCES)
                 code = MissingRight(code, "this user may not use its socket " + SocketPath);
-        } else if (send(Fd, Request.data(), Request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(Request.size()))
-            code = EIO;
-        else
+        } else {
+            // A refusal at once may close the service's end before the request is out: its
+            // answer is still there to read.
+            send(Fd, Request.data(), Request.size(), MSG_NOSIGNAL);
             code = Await(Fd);
+        }
         if (code == 0)
             return 0;
         close(Fd);

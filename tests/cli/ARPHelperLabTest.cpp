@@ -58,8 +58,10 @@ public:
             ssize_t got = 0;
             if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
                 got = snprintf(line, sizeof line, "connect: %s\n", strerror(errno));
-            else if (send(fd, Request.data(), Request.size(), 0) >= 0)
+            else {
+                send(fd, Request.data(), Request.size(), MSG_NOSIGNAL); // a refusal may come first
                 got = recv(fd, line, sizeof line, 0);
+            }
             if (got > 0 && write(answer[1], line, static_cast<std::size_t>(got)) < 0)
                 _exit(1);
             close(answer[1]);
@@ -224,6 +226,9 @@ TEST_F(ARPHelperLab, ServiceRefusesEveryAddressThatIsNoOtherStationAndChangesNot
                              "ip neigh add 10.63.0.78 lladdr 02:00:00:00:00:78 dev eth0 nud noarp;"
                              "ip neigh add 10.63.0.79 lladdr 02:00:00:00:00:79 dev eth0 nud reachable;"
                              "ip neigh add 10.63.0.80 lladdr 02:00:00:00:00:80 dev eth0 nud stale");
+    // A station the workstation has not met yet answers the service's probe.
+    Lan->AddAddress("eth0", "10.63.0.90/24");
+    const std::string station = Lan->ExecOrThrow("cat /sys/class/net/eth0/address");
     StartService();
     const std::string before = Workstation->ExecOrThrow("ip -4 neigh show");
     const std::string lan = Lan0();
@@ -231,6 +236,7 @@ TEST_F(ARPHelperLab, ServiceRefusesEveryAddressThatIsNoOtherStationAndChangesNot
         {Hold("10.63.0.254"), "error 98 10.63.0.254 is the gateway of a route"},
         {Hold("10.63.0.79"), "error 98 10.63.0.79 is answered by the station 02:00:00:00:00:79"},
         {Hold("10.63.0.80"), "error 98 10.63.0.80 is answered by the station 02:00:00:00:00:80"},
+        {Hold("10.63.0.90"), "error 98 10.63.0.90 is answered by the station " + station.substr(0, 17)},
         {Hold("10.63.0.77"), "error 13 10.63.0.77 has a static entry that the tool did not make"},
         {Hold("10.63.0.78"), "error 13 10.63.0.78 has a static entry that the tool did not make"},
         {Hold("10.63.0.1"), "error 98 10.63.0.1 is an address of this host"},
