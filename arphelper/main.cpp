@@ -265,13 +265,16 @@ int main(int argc, char** argv)
     gid_t groupId = 0;
     if (const group* named = getgrnam("qubra232"))
         groupId = named->gr_gid;
+    bool understood = argc % 2 == 1;
     for (int i = 1; i + 1 < argc; i += 2)
         if (std::strcmp(argv[i], "--socket") == 0)
             path = argv[i + 1];
         else if (std::strcmp(argv[i], "--group") == 0)
             groupId = static_cast<gid_t>(std::atol(argv[i + 1]));
-    if (argc % 2 == 0 || (argc > 1 && path == nullptr)) {
-        Say("usage: qubra-arpd [--socket PATH [--group GID]]; without arguments it takes the socket from systemd");
+        else
+            understood = false;
+    if (!understood) {
+        Say("usage: qubra-arpd [--socket PATH] [--group GID]; without --socket it takes the socket from systemd");
         return 2;
     }
     if (!HasNetAdmin()) {
