@@ -166,9 +166,9 @@ private:
     {
         if (Peer.uid == 0 || Peer.gid == Group)
             return true;
-        gid_t groups[NGROUPS_MAX];
-        socklen_t length = sizeof groups;
-        if (getsockopt(Fd, SOL_SOCKET, SO_PEERGROUPS, groups, &length) != 0)
+        std::vector<gid_t> groups(NGROUPS_MAX);
+        socklen_t length = static_cast<socklen_t>(groups.size() * sizeof(gid_t));
+        if (getsockopt(Fd, SOL_SOCKET, SO_PEERGROUPS, groups.data(), &length) != 0)
             return false;
         for (std::size_t i = 0; i < length / sizeof(gid_t); ++i)
             if (groups[i] == Group)
