@@ -3,8 +3,11 @@
 // that answers at once (its floor: one 100 ms search cycle and one 20 ms exchange cycle; the
 // median of 7 runs, and when its first datagram reached the device), a find by address that
 // nobody answers (36 cycles of 100 ms), and a scan that 50 devices answer (it waits one whole
-// answer time-out, 3500 ms by default). QUBRA_CLI_PROGRAM in the environment runs another
+// answer time-out, 3500 ms by default), and an import of one tested configuration onto 1, 10 and
+// 50 devices that restart for 1.5 s after a write, set up side by side. QUBRA_CLI_PROGRAM in the environment runs another
 // build of the program than the one beside this benchmark.
+#include <unistd.h>
+
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -134,10 +137,63 @@ void BM_ScanFiftyDevices(benchmark::State& state)
     state.counters["listed"] = static_cast<double>(listed);
 }
 
+// Wall time of `import` onto Count fresh devices that restart for 1.5 s after the write.
+double ImportOnto(int Count, const std::string& File, benchmark::State& State, const std::string& Jobs = "")
+{
+    TSimKnobs restarting;
+    restarting.RestartMs = 1500;
+    TSimUdpHost host;
+    AddDevices(host, Count, restarting);
+    std::vector<std::string> arguments{"import", "--in", File, "--yes", "--json"};
+    if (!Jobs.empty())
+        arguments.insert(arguments.end(), {"--jobs", Jobs});
+    for (int i = 1; i <= Count; ++i)
+        arguments.insert(arguments.end(), {"--ip", DeviceIP(i)});
+    const auto start = std::chrono::steady_clock::now();
+    const TProgramResult result = Cli(host, arguments);
+    const double wall = MillisecondsBetween(start, std::chrono::steady_clock::now());
+    std::size_t written = 0;
+    for (int i = 0; i < Count; ++i)
+        written += host.Device(i).Restarts() == 1 ? 1 : 0;
+    if (result.ExitCode != 0 || written != static_cast<std::size_t>(Count))
+        State.SkipWithError(("import failed: " + std::to_string(written) + " written\n" + result.Err).c_str());
+    return wall;
+}
+
+void BM_ImportOntoRestartingDevices(benchmark::State& state)
+{
+    const std::string file = "/tmp/qubra-cli-bench-" + std::to_string(getpid()) + ".json";
+    {
+        TSimUdpHost host;
+        AddDevices(host, 1);
+        const TProgramResult exported = Cli(host, {"export", "--ip", DeviceIP(1), "--out", file});
+        if (exported.ExitCode != 0) {
+            state.SkipWithError(("export failed: " + exported.Err).c_str());
+            return;
+        }
+    }
+    for (auto _ : state) {
+        const double one = ImportOnto(1, file, state);
+        const double ten = ImportOnto(10, file, state);
+        // By default 32 at a time: 50 devices go in two rounds.
+        const double fifty = ImportOnto(50, file, state);
+        const double fiftyAtOnce = ImportOnto(50, file, state, "50");
+        state.counters["one_ms"] = one;
+        state.counters["ten_x"] = ten / one;
+        state.counters["fifty_x"] = fifty / one;
+        state.counters["fifty_jobs50_x"] = fiftyAtOnce / one;
+        std::printf("import, restart 1.5 s: 1 device %.0f ms, 10 devices %.0f ms (x %.2f, limit 1.3), "
+                    "50 devices %.0f ms (x %.3f, limit 2), 50 devices with --jobs 50 %.0f ms (x %.2f)\n",
+                    one, ten, ten / one, fifty, fifty / one, fiftyAtOnce, fiftyAtOnce / one);
+    }
+    std::remove(file.c_str());
+}
+
 BENCHMARK(BM_ProgramStart)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
 BENCHMARK(BM_ReadByAddress)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(7);
 BENCHMARK(BM_FindNobodyAnswers)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3);
 BENCHMARK(BM_ScanFiftyDevices)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_ImportOntoRestartingDevices)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3);
 
 } // namespace
 

@@ -14,11 +14,20 @@ const char* const kUsage = R"(Usage:
   qubra-cli [options] scan
   qubra-cli [options] find     (--ip ADDR | --mac MAC)
   qubra-cli [options] read     (--ip ADDR | --mac MAC)
-  qubra-cli [options] write    (--ip ADDR | --mac MAC)... --set RECORD.FIELD=VALUE...
-  qubra-cli [options] defaults (--ip ADDR | --mac MAC)...
+  qubra-cli [options] write    (--ip ADDR | --mac MAC)... --set RECORD.FIELD=VALUE... [BATCH]
+  qubra-cli [options] defaults (--ip ADDR | --mac MAC)... [BATCH]
   qubra-cli [options] assign-ip --mac MAC --ip ADDR [--mask MASK] [--gateway ADDR]
   qubra-cli [options] export   (--ip ADDR | --mac MAC) [--out FILE]
-  qubra-cli [options] import   (--ip ADDR | --mac MAC)... --in FILE [--with-network]
+  qubra-cli [options] import   (--ip ADDR | --mac MAC)... --in FILE [--with-network] [BATCH]
+  qubra-cli [options] provision --plan PLAN --in FILE [BATCH]
+BATCH, the options of commands that set up several devices:
+  [--jobs N] [--dry-run] [--report FILE]
+  --jobs N          devices set up side by side (default 32; 1: one after another)
+  --dry-run         read each device and show what would change, field by field; send
+                    nothing but the searches and the reads
+  --report FILE     a JSON document with a row for each device, also when some failed
+PLAN: CSV lines MAC,IP[,MASK[,GATEWAY]]; a header line and # comments allowed; without MASK
+and GATEWAY a device gets those of FILE.
 Options:
   --port N          device port (default 30718)
   --broadcast ADDR  where searches are broadcast (default 255.255.255.255; scan without it
@@ -48,6 +57,7 @@ constexpr std::array kCommands{
     TCommandRule{"read", 1, 1},     TCommandRule{"write", 1, SIZE_MAX},
     TCommandRule{"defaults", 1, SIZE_MAX}, TCommandRule{"assign-ip", 2, 2},
     TCommandRule{"export", 1, 1},   TCommandRule{"import", 1, SIZE_MAX},
+    TCommandRule{"provision", 0, 0},
 };
 
 // A value's own reader, its message prefixed with the option.
@@ -81,15 +91,9 @@ std::string AddressOption(const std::string& Option, const std::string& Text)
     return IPToStr(AddressValue(Option, Text));
 }
 
-// A netmask is a run of ones followed by zeros; the device keeps the number of zeros, and 0
-// of them would mean the standard mask of the address.
 std::string MaskOption(const std::string& Option, const std::string& Text)
 {
-    const std::uint32_t mask = AddressValue(Option, Text);
-    const int hostBits = TARPManager::MaskToHostBits(mask);
-    if (hostBits == 0 || TARPManager::HostBitsToMask(hostBits) != mask)
-        throw EUsage(Option + ": '" + Text + "' is not a netmask the device can take");
-    return IPToStr(mask);
+    return IPToStr(OptionValue(Option, Text, ReadNetmask));
 }
 
 // A device's address, given to find it or to assign it: "no address" and the broadcast
@@ -97,21 +101,15 @@ std::string MaskOption(const std::string& Option, const std::string& Text)
 TTarget AddressTarget(const std::string& Text)
 {
     TTarget target;
-    target.IP = AddressValue("--ip", Text);
+    target.IP = OptionValue("--ip", Text, ReadDeviceAddress);
     target.Text = IPToStr(target.IP);
-    if (target.IP == 0 || target.IP == 0xFFFFFFFFu)
-        throw EUsage("--ip: " + target.Text + " is no device's address");
     return target;
 }
 
 TTarget MACTarget(const std::string& Text)
 {
-    const TMACAddress mac = OptionValue("--mac", Text, ReadMAC);
-    TTarget target{true, MACToStr(mac), 0, mac};
-    const bool broadcast = std::all_of(mac.begin(), mac.end(), [](auto b) { return b == 0xFF; });
-    if (IsZeroMAC(mac) || broadcast)
-        throw EUsage("--mac: " + target.Text + " is no device's MAC address");
-    return target;
+    const TMACAddress mac = OptionValue("--mac", Text, ReadDeviceMAC);
+    return TTarget{true, MACToStr(mac), 0, mac};
 }
 
 void CheckCommand(const TArguments& A)
@@ -131,20 +129,32 @@ void CheckCommand(const TArguments& A)
                      : rule->MaxTargets == 1 ? A.Command + " needs exactly one --ip or --mac"
                                              : A.Command + " needs at least one --ip or --mac");
     }
-    const auto only = [&](bool Given, const char* Option, const char* Command) {
-        if (Given && A.Command != Command)
-            throw EUsage(std::string(Option) + " belongs to " + Command);
+    const auto only = [&](bool Given, const char* Option, std::initializer_list<const char*> Commands) {
+        if (!Given || std::any_of(Commands.begin(), Commands.end(),
+                                  [&](const char* Command) { return A.Command == Command; }))
+            return;
+        std::string names;
+        for (const char* command : Commands)
+            names += (names.empty() ? "" : ", ") + std::string(command);
+        throw EUsage(std::string(Option) + " belongs to " + names);
     };
-    only(!A.Settings.empty(), "--set", "write");
-    only(!A.Mask.empty(), "--mask", "assign-ip");
-    only(!A.Gateway.empty(), "--gateway", "assign-ip");
-    only(!A.OutFile.empty(), "--out", "export");
-    only(!A.InFile.empty(), "--in", "import");
-    only(A.WithNetwork, "--with-network", "import");
+    const std::initializer_list<const char*> batch{"write", "defaults", "import", "provision"};
+    only(!A.Settings.empty(), "--set", {"write"});
+    only(!A.Mask.empty(), "--mask", {"assign-ip"});
+    only(!A.Gateway.empty(), "--gateway", {"assign-ip"});
+    only(!A.OutFile.empty(), "--out", {"export"});
+    only(!A.InFile.empty(), "--in", {"import", "provision"});
+    only(!A.PlanFile.empty(), "--plan", {"provision"});
+    only(A.WithNetwork, "--with-network", {"import"});
+    only(A.DryRun, "--dry-run", batch);
+    only(!A.ReportFile.empty(), "--report", batch);
+    only(A.JobsGiven, "--jobs", batch);
     if (A.Command == "write" && A.Settings.empty())
         throw EUsage("write needs at least one --set RECORD.FIELD=VALUE");
-    if (A.Command == "import" && A.InFile.empty())
-        throw EUsage("import needs --in FILE");
+    if ((A.Command == "import" || A.Command == "provision") && A.InFile.empty())
+        throw EUsage(A.Command + " needs --in FILE");
+    if (A.Command == "provision" && A.PlanFile.empty())
+        throw EUsage("provision needs --plan PLAN");
 }
 
 } // namespace
@@ -170,6 +180,7 @@ TArguments ParseArguments(const std::vector<std::string>& Words)
         else if (word == "--json") a.Json = true;
         else if (word == "--verbose") a.Verbose = true;
         else if (word == "--with-network") a.WithNetwork = true;
+        else if (word == "--dry-run") a.DryRun = true;
         else if (word == "--yes" || word == "--no") {
             const TAnswerPolicy policy = word == "--yes" ? TAnswerPolicy::Yes : TAnswerPolicy::No;
             if (a.Answers != TAnswerPolicy::Ask && a.Answers != policy)
@@ -191,6 +202,9 @@ TArguments ParseArguments(const std::vector<std::string>& Words)
         else if (word == "--lang") once(), a.LanguageFile = value();
         else if (word == "--out") once(), a.OutFile = value();
         else if (word == "--in") once(), a.InFile = value();
+        else if (word == "--plan") once(), a.PlanFile = value();
+        else if (word == "--report") once(), a.ReportFile = value();
+        else if (word == "--jobs") once(), a.Jobs = NumberOption<int>(word, value(), 1, kMaxJobs), a.JobsGiven = true;
         else if (word.starts_with("-")) throw EUsage("unknown option '" + word + "'");
         else if (a.Command.empty()) a.Command = word;
         else throw EUsage("unexpected argument '" + word + "'");

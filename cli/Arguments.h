@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "control/DeviceBatch.h"
 #include "conversation/DataSender.h"
 #include "model/Conversions.h"
 #include "model/Exception.h"
@@ -35,7 +36,14 @@ struct TArguments {
     std::string Gateway;
     std::string OutFile;
     std::string InFile;
+    std::string PlanFile;
+    std::string ReportFile;
     bool WithNetwork = false;
+    // Devices set up side by side at most.
+    int Jobs = TDeviceBatch::kDefaultJobs;
+    bool JobsGiven = false;
+    // Read each device and show what would change; send nothing else.
+    bool DryRun = false;
     std::uint16_t Port = TfDataSender::kDefaultDevicePort;
     std::string Broadcast;  // empty: not given
     std::int32_t Timeout = TfDataSender::kDefaultAnswerTimeout;
@@ -49,6 +57,22 @@ struct TArguments {
 };
 
 extern const char* const kUsage;
+// The most devices --jobs lets run side by side: each has a thread and a socket of its own.
+inline constexpr int kMaxJobs = 256;
+
+// Errors in what the user gave, raised by Body: reported with the usage hint, ending the run
+// with 2.
+template <typename TBody>
+void CheckInput(TBody&& Body)
+{
+    try {
+        Body();
+    } catch (const EUsage&) {
+        throw;
+    } catch (const std::exception& error) {
+        throw EUsage(error.what());
+    }
+}
 
 // Reads the options and the command, and checks that the command got what it needs and
 // nothing it cannot use; raises EUsage.

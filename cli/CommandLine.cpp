@@ -4,6 +4,9 @@
 #include <fstream>
 #include <ostream>
 
+#include <map>
+
+#include "cli/BatchSetup.h"
 #include "cli/Interrupt.h"
 #include "cli/LocaleLanguage.h"
 #include "cli/SetupFile.h"
@@ -32,37 +35,13 @@ TDataSenderViewFactory ConsoleViews(TConsole& Console)
     return [&Console] { return std::make_unique<TConsoleView>(Console); };
 }
 
-// A file that cannot be made is refused before any device is read.
-void CheckOutFile(const std::string& FileName)
-{
-    const std::filesystem::path path(FileName);
-    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
-    std::error_code error;
-    if (!std::filesystem::is_directory(folder, error))
-        throw EUsage(FileName + ": the folder " + folder.string() + " does not exist");
-    if (std::filesystem::is_directory(path, error))
-        throw EUsage(FileName + ": is a folder");
-}
-
-// Errors in what the user gave: reported with the usage hint, ending the run with 2.
-template <typename TBody>
-void CheckInput(TBody&& Body)
-{
-    try {
-        Body();
-    } catch (const EUsage&) {
-        throw;
-    } catch (const std::exception& error) {
-        throw EUsage(error.what());
-    }
-}
-
 } // namespace
 
 TCommandLine::TCommandLine(std::ostream& Out, std::ostream& Err, std::istream& In,
-                           int TerminalFd)
+                           int TerminalFd, bool ErrIsTerminal)
     : FOut(Out), FErr(Err), FConsole(Err, In, TerminalFd), FMainView(FConsole)
 {
+    FConsole.ShowProgress = ErrIsTerminal;
 }
 
 int TCommandLine::Run(const std::vector<std::string>& Words)
@@ -149,23 +128,18 @@ int TCommandLine::Execute()
         return AssignIP();
     if (c == "export")
         return Export();
-    if (c == "write") {
-        CheckInput([&] {
-            const std::unique_ptr<TDataManager> scratch = LoadLayout();
-            for (const std::string& setting : FArgs.Settings)
-                ApplySetting(*scratch, setting);
-        });
-        return WriteEach([&](TDataManager& manager) {
-            for (const std::string& setting : FArgs.Settings)
-                ApplySetting(manager, setting);
-        });
-    }
-    if (c == "defaults")
-        return WriteEach([&](TDataManager&) { FController->RestoreDefaults(); });
-    TSetupImage image;
-    CheckInput([&] { image = ReadSetupFile(FArgs.InFile, *FManager); });
-    return WriteEach(
-        [&](TDataManager& manager) { ApplySetupImage(image, manager, FArgs.WithNetwork); });
+    // The commands that set up devices, side by side.
+    using TCommand = int (*)(const TCommandContext&);
+    static const std::map<std::string, TCommand> setup{
+        {"write", WriteCommand},
+        {"defaults", DefaultsCommand},
+        {"import", ImportCommand},
+        {"provision", ProvisionCommand},
+    };
+    if (!FArgs.ReportFile.empty())
+        CheckOutFile(FArgs.ReportFile);
+    const TCommandContext context{FOut, FConsole, FArgs, FController->Link, [this] { return LoadLayout(); }};
+    return setup.at(c)(context);
 }
 
 void TCommandLine::Print(const TJson& Json)
@@ -296,46 +270,6 @@ int TCommandLine::AssignIP()
         return 1;
     PrintDevice(true, true);
     return 0;
-}
-
-int TCommandLine::WriteEach(const std::function<void(TDataManager&)>& Edit)
-{
-    TJson results = TJson::array();
-    int failed = 0;
-    for (const TTarget& target : FArgs.Targets) {
-        ThrowIfInterrupted();
-        bool ok = FindAndRead(target);
-        if (ok) {
-            Edit(*FManager);
-            ok = FController->WriteToDevice();
-        }
-        ThrowIfInterrupted();
-        failed += ok ? 0 : 1;
-        ReportDevice(target, ok, results);
-    }
-    if (FArgs.Json)
-        Print(results);
-    return failed == 0 ? 0 : 1;
-}
-
-// The fields only of a device read back after the write: after a failure the record may hold
-// values that never reached the device.
-void TCommandLine::ReportDevice(const TTarget& Target, bool Ok, TJson& Results)
-{
-    const TDeviceController& device = *FController;
-    const std::string mac = IsZeroMAC(device.DeviceMAC) ? "" : MACToStr(device.DeviceMAC);
-    const std::string ip = device.DeviceIP == 0 ? "" : IPToStr(device.DeviceIP);
-    if (FArgs.Json) {
-        TJson entry{{"target", Target.Text}, {"mac", mac}, {"ip", ip}, {"ok", Ok}};
-        if (Ok)
-            entry["fields"] = FieldsJson(*FManager);
-        Results.push_back(entry);
-        return;
-    }
-    FOut << "# " << Target.Text << " " << (mac.empty() ? "-" : mac) << " " << (ip.empty() ? "-" : ip)
-         << (Ok ? " ok" : " failed") << "\n";
-    if (Ok)
-        FOut << FieldsText(*FManager);
 }
 
 } // namespace qubra

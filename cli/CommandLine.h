@@ -20,7 +20,9 @@ namespace qubra {
 class TCommandLine {
 public:
     // TerminalFd: the terminal behind In, or -1 (questions are then answered No).
-    TCommandLine(std::ostream& Out, std::ostream& Err, std::istream& In, int TerminalFd);
+    // ErrIsTerminal: a batch shows its progress line on Err.
+    TCommandLine(std::ostream& Out, std::ostream& Err, std::istream& In, int TerminalFd,
+                 bool ErrIsTerminal = false);
     int Run(const std::vector<std::string>& Words);
 
 private:
@@ -35,12 +37,8 @@ private:
     int AssignIP();
     TNetworkSettings NewNetworkSettings(const TMACAddress& MAC);
     int Export();
-    // Finds and reads each device in turn, lets Edit change its record, then writes it with
-    // the warnings, waits for it and reads it back; reports each device.
-    int WriteEach(const std::function<void(TDataManager&)>& Edit);
 
     bool FindAndRead(const TTarget& Target);
-    void ReportDevice(const TTarget& Target, bool Ok, TJson& Results);
     void Print(const TJson& Json);
     // The current device: {"mac", "ip"} with --json, else the one or both chosen on a line.
     void PrintDevice(bool ShowMAC, bool ShowIP);

@@ -2,6 +2,7 @@
 
 #include <istream>
 #include <ostream>
+#include <utility>
 
 #include "cli/Interrupt.h"
 
@@ -36,7 +37,31 @@ void TConsole::Line(const std::string& Text)
 
 void TConsole::WriteLine(const std::string& Text)
 {
+    ClearProgress();
     FErr << PlainLineBreaks(Text) << std::endl;
+    DrawProgress();
+}
+
+void TConsole::Progress(const std::string& Text)
+{
+    if (!ShowProgress)
+        return;
+    std::lock_guard guard(FLock);
+    ClearProgress();
+    FProgress = Text;
+    DrawProgress();
+}
+
+void TConsole::ClearProgress()
+{
+    if (!FProgress.empty())
+        FErr << "\r\x1b[K" << std::flush;
+}
+
+void TConsole::DrawProgress()
+{
+    if (!FProgress.empty())
+        FErr << FProgress << std::flush;
 }
 
 void TConsole::Detail(const std::string& Text)
@@ -45,10 +70,14 @@ void TConsole::Detail(const std::string& Text)
         Line(Text);
 }
 
-TMessageAnswer TConsole::Answer(const TMessageBox& Box)
+TMessageAnswer TConsole::Answer(const TMessageBox& Box, const std::string& Prefix)
 {
     std::lock_guard guard(FLock);
-    WriteLine(Box.Caption.empty() ? Box.Text : Box.Caption + ": " + Box.Text);
+    std::string text = Prefix + (Box.Caption.empty() ? Box.Text : Box.Caption + ": " + Box.Text);
+    if (!Prefix.empty())
+        for (std::size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos; at += 2 + Prefix.size())
+            text.insert(at + 2, Prefix);
+    WriteLine(text);
     if (Box.Buttons == TMessageButtons::OK)
         return TMessageAnswer::OK;
     switch (Answers) {
@@ -66,11 +95,16 @@ TMessageAnswer TConsole::Answer(const TMessageBox& Box)
 TMessageAnswer TConsole::Prompt(TMessageAnswer DefaultButton)
 {
     const bool yesByDefault = DefaultButton == TMessageAnswer::Yes;
+    // The progress line stays away until the question is answered.
+    ClearProgress();
     FErr << (yesByDefault ? "[Y/n] " : "[y/N] ") << std::flush;
+    const std::string progress = std::exchange(FProgress, "");
     std::string reply;
     if (FIn.rdbuf()->in_avail() <= 0)
         WaitForInput(FTerminalFd);
-    if (!std::getline(FIn, reply)) {
+    const bool read = static_cast<bool>(std::getline(FIn, reply));
+    FProgress = progress;
+    if (!read) {
         WriteLine("");
         WriteLine("-> no (end of input)");
         return TMessageAnswer::No;
@@ -86,7 +120,7 @@ TMessageAnswer TConsole::Prompt(TMessageAnswer DefaultButton)
 void TConsoleView::SetStatus(const std::string& Text)
 {
     FStatus = Text;
-    FConsole.Detail(Text);
+    FConsole.Detail(FPrefix + Text);
 }
 
 bool TConsoleView::CancelRequested()
@@ -104,12 +138,14 @@ void TConsoleView::ShowNotice(const std::string&, TMessageIcon Icon)
     const char* prefix = Icon == TMessageIcon::Error     ? "error: "
                          : Icon == TMessageIcon::Warning ? "warning: "
                                                          : "";
-    FConsole.Line(prefix + FStatus);
+    if (FLastNotice)
+        *FLastNotice = FStatus;
+    FConsole.Line(FPrefix + prefix + FStatus);
 }
 
 std::unique_ptr<TDataSenderView> TConsoleView::CreateNoticeView()
 {
-    return std::make_unique<TConsoleView>(FConsole);
+    return std::make_unique<TConsoleView>(FConsole, FPrefix, FLastNotice);
 }
 
 } // namespace qubra

@@ -5,6 +5,7 @@
 
 #include "model/Exception.h"
 #include "model/TextValues.h"
+#include "net/ARPManager.h"
 
 namespace qubra {
 
@@ -30,6 +31,33 @@ TMACAddress ReadMAC(const std::string& Text)
     if (const std::optional<TMACAddress> mac = ParseMACText(Text))
         return *mac;
     throw Exception("'" + Text + "' is not a MAC address (six hexadecimal pairs)");
+}
+
+std::uint32_t ReadDeviceAddress(const std::string& Text)
+{
+    const std::uint32_t address = ReadAddress(Text);
+    if (address == 0 || address == 0xFFFFFFFFu)
+        throw Exception(IPToStr(address) + " is no device's address");
+    return address;
+}
+
+TMACAddress ReadDeviceMAC(const std::string& Text)
+{
+    const TMACAddress mac = ReadMAC(Text);
+    const bool broadcast = std::all_of(mac.begin(), mac.end(), [](auto b) { return b == 0xFF; });
+    if (IsZeroMAC(mac) || broadcast)
+        throw Exception(MACToStr(mac) + " is no device's MAC address");
+    return mac;
+}
+
+// The device keeps the number of zeros; none of them would mean the standard mask.
+std::uint32_t ReadNetmask(const std::string& Text)
+{
+    const std::uint32_t mask = ReadAddress(Text);
+    const int hostBits = TARPManager::MaskToHostBits(mask);
+    if (hostBits == 0 || TARPManager::HostBitsToMask(hostBits) != mask)
+        throw Exception("'" + Text + "' is not a netmask the device can take");
+    return mask;
 }
 
 TBytes ReadHex(const std::string& Text)

@@ -18,6 +18,12 @@ bool ReadBoolean(const std::string& Text);
 std::uint32_t ReadAddress(const std::string& Text);
 // As ParseMACText takes it.
 TMACAddress ReadMAC(const std::string& Text);
+// An address a device can have: not 0.0.0.0, not 255.255.255.255.
+std::uint32_t ReadDeviceAddress(const std::string& Text);
+// A MAC a device can have: not all zero, not the broadcast MAC.
+TMACAddress ReadDeviceMAC(const std::string& Text);
+// A netmask the device can keep: a run of ones, then at least one zero.
+std::uint32_t ReadNetmask(const std::string& Text);
 // Pairs of hexadecimal digits; the separators of HexToBytes may stand between them.
 TBytes ReadHex(const std::string& Text);
 

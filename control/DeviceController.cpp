@@ -12,7 +12,9 @@ namespace qubra {
 namespace {
 
 constexpr const char* kOK = "OK";
-constexpr const char* kAddressField = "unit_ip";
+// The setup record's own field, as the network page shows it: a mapping may name another
+// record with a field of that name first.
+constexpr const char* kAddressField = "SetupRecord0.unit_ip";
 
 } // namespace
 
@@ -163,6 +165,7 @@ bool TDeviceController::LocateDevice(TfDataSender& Sender)
             Sender.ShowNotice(GetText(msgChybnaIPAdresa), kOK, TMessageIcon::Error);
             return false;
         }
+        Sender.CheckDeviceReachable(ip, DeviceMAC);
         DeviceIP = StrToIP(ip);
     }
     return true;
@@ -205,6 +208,7 @@ TWriteCount TDeviceController::WriteRecords(TfDataSender* Window)
             Window->ShowNotice(GetText(msgChybnaIPAdresa0), kOK, TMessageIcon::Error);
             return count;
         }
+        Window->CheckDeviceReachable(ip, DeviceMAC);
         DeviceIP = StrToIP(ip);
         Window->CloseSocket();
         Window->SendRecords(IPToStr(DeviceIP));
@@ -238,6 +242,9 @@ bool TDeviceController::ConfirmAddress()
     const TMACAddress answered = MACOfAnswer(station);
     if (IsZeroMAC(answered) || answered == DeviceMAC)
         return true;
+    // Not a new address taken by another station: the write itself would reach that station.
+    if (ip == DeviceIP)
+        throw Exception(SharedAddressText(IPToStr(ip), DeviceMAC, {answered}));
     return Ask(msgVarovani0,
                GetText(msgIPAdresa) + IPToStr(ip) + GetText(msgJizJePrirazen) +
                    MACToStr(answered) + GetText(msgAMohloByDoj) + "\r\n" +
@@ -313,7 +320,16 @@ TStepOutcome TDeviceController::Search(const TMACAddress& MAC, std::string& IP)
     TWindow window = OpenWindow();
     try {
         IP = window.Sender->SearchByMAC(MACToStr(MAC), "", false);
-        return IP.empty() ? TStepOutcome::NotDone : TStepOutcome::Done;
+        FUnreadableAddress.clear();
+        if (IP.empty())
+            return TStepOutcome::NotDone;
+        try {
+            window.Sender->CheckDeviceReachable(IP, MAC);
+        } catch (const Exception&) {
+            // Found all the same: giving it an address of its own is the way on.
+            FUnreadableAddress = IP;
+        }
+        return TStepOutcome::Done;
     } catch (const std::exception& error) {
         window.Sender->ShowNotice(error.what(), kOK, TMessageIcon::Error);
         return TStepOutcome::Failed;
@@ -322,6 +338,9 @@ TStepOutcome TDeviceController::Search(const TMACAddress& MAC, std::string& IP)
 
 TStepOutcome TDeviceController::ReadSettingsAt(const std::string& IP, TNetworkSettings& Settings)
 {
+    // What answers there would be another device's settings.
+    if (!FUnreadableAddress.empty() && IP == FUnreadableAddress)
+        return TStepOutcome::NotDone;
     TWindow window = OpenWindow();
     try {
         // The device reports its own address, which may be written otherwise than searched.
@@ -354,6 +373,8 @@ TAssignResult TDeviceController::Assign(const TMACAddress& MAC, const std::strin
         result.Outcome = window.Sender->AssignIP(MACToStr(MAC), NewIP, Mask, Gateway)
                              ? TAssignOutcome::Assigned
                              : TAssignOutcome::NotAssigned;
+        if (!window.Sender->AssignmentLeftover.empty())
+            window.Sender->ShowNotice(window.Sender->AssignmentLeftover, kOK, TMessageIcon::Warning);
     } catch (const std::exception& error) {
         result.Outcome = TAssignOutcome::Failed;
         window.Sender->ShowNotice(error.what(), kOK, TMessageIcon::Error);

@@ -164,6 +164,9 @@ private:
     TViewFactory FCreateView;
     bool FBusy = false;
     bool FCancelled = false;
+    // The address the last search found the device at, when datagrams there reach another
+    // device too: its settings are not read there.
+    std::string FUnreadableAddress;
 };
 
 } // namespace qubra

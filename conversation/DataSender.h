@@ -21,6 +21,11 @@ struct TSearchAnswer {
     std::string IP;
 };
 
+// The refusal of an exchange with the device MAC at IPText, where Others answer as well: it names
+// them all and tells how to go on.
+std::string SharedAddressText(const std::string& IPText, const TMACAddress& MAC,
+                              const std::vector<TMACAddress>& Others);
+
 // One conversation with a device over UDP: reading and writing the setup records, searching a
 // device by IP or MAC, reading and assigning its network settings, and the notice reporting
 // the outcome. Everything shown or asked goes through the view. Runs on the main thread.
@@ -54,6 +59,11 @@ public:
     std::int32_t AnsweredCount = 0;
     // The device answered the last search or address assignment.
     bool DeviceAnswered = false;
+    // Other devices that answered the last SearchByMAC from the address it found.
+    std::vector<TMACAddress> SharedAddressMACs;
+    // Set by an assignment that succeeded although its temporary entry could not be cleared
+    // afterwards: the problem to report beside the success.
+    std::string AssignmentLeftover;
     // Where the waits take their deadlines from; tests give a clock of their own.
     TWaitClock Clock = std::chrono::steady_clock::now;
     TMySocket MySock;
@@ -92,6 +102,10 @@ public:
     std::string SearchByMAC(const std::string& MACText, const std::string& Caption = "",
                             bool KeepConnection = false);
     std::string WaitForDevice(const std::string& MACText, const std::string& Caption = "");
+    // Raises, before anything is sent, when datagrams to IPText would not reach the device MAC:
+    // another device answered the last SearchByMAC from that address too, or the station the
+    // host resolves the address to has another MAC.
+    void CheckDeviceReachable(const std::string& IPText, const TMACAddress& MAC);
     // One search broadcast to BroadcastIP (from MySock's LocalIP when set); every device that
     // answers within one answer time-out, once each, in the order they answered.
     std::vector<TSearchAnswer> SearchAll(const std::string& Caption = "");
@@ -141,7 +155,13 @@ private:
     // following search cycles to Answer with the search record; stops early when Answer returns
     // true. Afterwards broadcasts are no longer accepted and the animation stops, however it
     // ended.
-    void RunBroadcastSearch(const std::function<bool(TDataPacket&, const TMyPacket&)>& Answer);
+    // After the answer that ends it, ExtraCycles more cycles let other devices that answered
+    // too reach Answer.
+    void RunBroadcastSearch(const std::function<bool(TDataPacket&, const TMyPacket&)>& Answer,
+                            int ExtraCycles = 0);
+    // The MAC of the station that datagrams to IPText reach, as the host resolves it; false
+    // when none answers or the address is resolved through a gateway.
+    bool ResolveStation(const std::string& IPText, TMACAddress& MAC);
     std::vector<TDataPacket*> SetupRecords() const;
     int CountReceived(const std::vector<TDataPacket*>& Records) const;
     bool AcceptQueryAnswer(const TMyPacket& Packet);
@@ -150,7 +170,12 @@ private:
     bool AssignThroughARP(const TMACAddress& WantedMAC, const std::string& NewIPText,
                           std::uint32_t NewIP, std::uint32_t Mask, const std::string& GatewayText,
                           bool Found);
-    bool ConfirmNoConflict(std::uint32_t NewIP, const TMACAddress& WantedMAC, bool KeyedTexts);
+    // The set-IP requests to the new address, which the temporary entry leads to WantedMAC,
+    // then the wait for the device to answer there.
+    bool SendThroughEntry(const TMACAddress& WantedMAC, const std::string& NewIPText,
+                          std::uint32_t Mask, const std::string& GatewayText);
+    // With ThroughEntry a station that answers for NewIP ends the assignment with an error.
+    bool ConfirmNoConflict(std::uint32_t NewIP, const TMACAddress& WantedMAC, bool ThroughEntry);
 
     TDataSenderView& FView;
     bool FClosed = false;

@@ -42,6 +42,17 @@ void RemoveTemporaryEntry(TARPManager& ARP, std::uint32_t IP, const TMACAddress&
     }
 }
 
+// Why no temporary entry is made for Address, which Station answers for.
+std::string EntryRefusal(const std::string& Address, const TMACAddress& Station)
+{
+    return GetText(msgIPAdresa0) + Address + GetText(msgJizJePrirazen0) + MACToStr(Station) +
+           ").\r\n" + GetText(msgDocasnyZaznamA);
+}
+
+// Devices that share an address answer one broadcast within moments of each other: the cycle
+// after the wanted answer still collects theirs.
+constexpr int kSharedAddressCycles = 1;
+
 } // namespace
 
 void TfDataSender::ConnectForSearch()
@@ -118,12 +129,23 @@ std::string TfDataSender::SearchByIP(const std::string& IPText, const std::strin
     return result;
 }
 
+std::string SharedAddressText(const std::string& IPText, const TMACAddress& MAC,
+                              const std::vector<TMACAddress>& Others)
+{
+    std::string others;
+    for (const TMACAddress& other : Others)
+        others += (others.empty() ? "" : ", ") + MACToStr(other);
+    return GetText(msgAdresu) + IPText + GetText(msgPouzivaKromeZ) + MACToStr(MAC) +
+           GetText(msgTakeZarizeni) + others + ".\r\n" + GetText(msgZpravyUrceneTo);
+}
+
 std::string TfDataSender::SearchByMAC(const std::string& MACText, const std::string& Caption,
                                       bool KeepConnection)
 {
     SetSearchMode();
     std::string result;
     DeviceAnswered = false;
+    SharedAddressMACs.clear();
     const TMACAddress wanted = MACOfText(MACText);
     TargetIP.clear();
     if (!KeepConnection) {
@@ -134,20 +156,39 @@ std::string TfDataSender::SearchByMAC(const std::string& MACText, const std::str
     ShowSearchStatus(!Caption.empty()
                          ? Caption
                          : GetText(msgVyhledavamZariz) + MACToStr(wanted) + "...");
-    RunBroadcastSearch([&](TDataPacket& record, const TMyPacket& packet) {
-        // Shorter data leaves the record's further bytes as the last datagram left them.
-        record.SetData(packet.Data);
-        if (MACOfText(record.GetValue("unit_mac").AsText()) != wanted ||
-            record.GetKind() != hkAnswer)
-            return false;
-        result = packet.IP;
-        DeviceAnswered = true;
-        return true;
-    });
+    std::vector<TSearchAnswer> others;
+    RunBroadcastSearch(
+        [&](TDataPacket& record, const TMyPacket& packet) {
+            const bool whole = packet.Data.size() >= static_cast<std::size_t>(record.Size());
+            // Shorter data leaves the record's further bytes as the last datagram left them.
+            record.SetData(packet.Data);
+            if (record.GetKind() != hkAnswer)
+                return false;
+            const TMACAddress mac = MACOfText(record.GetValue("unit_mac").AsText());
+            if (mac != wanted) {
+                // Only a whole answer names another device for certain.
+                if (whole)
+                    others.push_back({MACToStr(mac), packet.IP});
+                return false;
+            }
+            if (result.empty())
+                result = packet.IP;
+            DeviceAnswered = true;
+            return true;
+        },
+        kSharedAddressCycles);
+    for (const TSearchAnswer& other : others)
+        if (other.IP == result && !result.empty()) {
+            const TMACAddress mac = MACOfText(other.MAC);
+            if (std::find(SharedAddressMACs.begin(), SharedAddressMACs.end(), mac) ==
+                SharedAddressMACs.end())
+                SharedAddressMACs.push_back(mac);
+        }
     return result;
 }
 
-void TfDataSender::RunBroadcastSearch(const std::function<bool(TDataPacket&, const TMyPacket&)>& Answer)
+void TfDataSender::RunBroadcastSearch(const std::function<bool(TDataPacket&, const TMyPacket&)>& Answer,
+                                      int ExtraCycles)
 {
     RunWithFinally(
         [&] {
@@ -155,10 +196,15 @@ void TfDataSender::RunBroadcastSearch(const std::function<bool(TDataPacket&, con
             TNamedRecord record(DataManager, kSearchingRecordName, BuildSearchingRecord);
             MySock.SendTo(record->GetQueryRequest(), MySock.RemoteIP(), MySock.RemotePort());
             bool found = false;
+            int extra = ExtraCycles;
             AwaitAnswers(
                 kSearchCycleMs, CycleCount(AnswerTimeout, kSearchCycleMs, 1),
-                [&](const TMyPacket& packet) { return found = Answer(*record, packet); },
-                [&] { return found; });
+                [&](const TMyPacket& packet) {
+                    const bool match = Answer(*record, packet);
+                    found = found || match;
+                    return match;
+                },
+                [&] { return found && extra-- <= 0; });
         },
         [&] {
             MySock.SetBroadCastAccept(false);
@@ -177,6 +223,30 @@ std::string TfDataSender::WaitForDevice(const std::string& MACText, const std::s
     for (int attempt = 0; attempt < kReturnAttempts && result.empty(); ++attempt)
         result = SearchByMAC(MACText, caption, true);
     return result;
+}
+
+bool TfDataSender::ResolveStation(const std::string& IPText, TMACAddress& MAC)
+{
+    TPhysAddr reply{};
+    std::uint32_t length = reply.size();
+    bool answered = false;
+    try {
+        answered = KeepAliveDuring(
+            [&] { return ARPManager().SendARP(StrToIP(IPText), reply, 0, length); });
+    } catch (const EARPException&) {
+        // An ARP error means the same as no reply.
+    }
+    MAC = MACOfAnswer(reply);
+    return answered && !IsZeroMAC(MAC);
+}
+
+void TfDataSender::CheckDeviceReachable(const std::string& IPText, const TMACAddress& MAC)
+{
+    if (!SharedAddressMACs.empty())
+        throw Exception(SharedAddressText(IPText, MAC, SharedAddressMACs));
+    TMACAddress station{};
+    if (ResolveStation(IPText, station) && station != MAC)
+        throw Exception(SharedAddressText(IPText, MAC, {station}));
 }
 
 bool TfDataSender::ReadNetworkSettings(std::string& IPText, std::string& GatewayText,
@@ -248,7 +318,7 @@ bool TfDataSender::SendSetIP(const std::string& TargetIPText, const std::string&
 }
 
 bool TfDataSender::ConfirmNoConflict(std::uint32_t NewIP, const TMACAddress& WantedMAC,
-                                     bool KeyedTexts)
+                                     bool ThroughEntry)
 {
     TPhysAddr answer{};
     if (!KeepAliveDuring([&] { return ARPManager().ResolveMAC(NewIP, answer); }))
@@ -256,20 +326,13 @@ bool TfDataSender::ConfirmNoConflict(std::uint32_t NewIP, const TMACAddress& Wan
     const TMACAddress answered = MACOfAnswer(answer);
     if (IsZeroMAC(answered) || answered == WantedMAC)
         return true;
-    const std::string address = IPToStr(NewIP);
-    const std::string station = MACToStr(answered);
-    TMessageAnswer reply;
-    if (KeyedTexts)
-        reply = Ask(GetText(msgVarovani2),
-                    GetText(msgIPAdresa0) + address + GetText(msgJizJePrirazen0) + station +
-                        GetText(msgAMohloByDoj) + "\r\n" + GetText(msgChcetePrestoPo1),
-                    TMessageIcon::Question, TMessageAnswer::No);
-    else
-        reply = Ask("Varování",
-                    GetText(msgIPAdresa) + address + " již je přiřazena jinému zařízení v síti (" +
-                        station + ") a mohlo by dojít ke konfliktu.\r\nChcete přesto pokračovat?",
-                    TMessageIcon::Question, TMessageAnswer::No);
-    return reply == TMessageAnswer::Yes;
+    // A temporary entry would send that station's traffic to the device: no answer allows it.
+    if (ThroughEntry)
+        throw Exception(EntryRefusal(IPToStr(NewIP), answered));
+    return Ask("Varování",
+               GetText(msgIPAdresa) + IPToStr(NewIP) + " již je přiřazena jinému zařízení v síti (" +
+                   MACToStr(answered) + ") a mohlo by dojít ke konfliktu.\r\nChcete přesto pokračovat?",
+               TMessageIcon::Question, TMessageAnswer::No) == TMessageAnswer::Yes;
 }
 
 bool TfDataSender::AssignIP(const std::string& MACText, const std::string& NewIPText,
@@ -282,6 +345,7 @@ bool TfDataSender::AssignIP(const std::string& MACText, const std::string& NewIP
     } catch (const EConvertError&) {
         return false;
     }
+    AssignmentLeftover.clear();
     const std::uint32_t newIP = StrToIP(NewIPText);
     // The address as the device will report it: sent, searched for and shown in one form.
     const std::string newIPText = IPToStr(newIP);
@@ -303,16 +367,14 @@ bool TfDataSender::AssignIP(const std::string& MACText, const std::string& NewIP
     const std::string found = SearchByMAC(MACToStr(wantedMAC), "", false);
     bool reachable = !found.empty();
 
-    if (!found.empty() && !arp.IsLocalAddress(StrToIP(found))) {
-        TPhysAddr reply{};
-        std::uint32_t length = reply.size();
-        bool answered = false;
-        try {
-            answered = KeepAliveDuring([&] { return arp.SendARP(StrToIP(found), reply, 0, length); });
-        } catch (const std::exception&) {
-            // An ARP error means the same as no reply: the device cannot be reached.
-        }
-        if (!answered) {
+    if (reachable) {
+        // Reachable means that datagrams to the found address reach this device's MAC: not
+        // with another device at the same address, a host that resolves the address to another
+        // station, or (outside the host's subnets) one that does not resolve it directly.
+        TMACAddress station{};
+        const bool answered = SharedAddressMACs.empty() && ResolveStation(found, station);
+        const bool elsewhere = !SharedAddressMACs.empty() || (answered && station != wantedMAC);
+        if (elsewhere || (!answered && !arp.IsLocalAddress(StrToIP(found)))) {
             if (Ask(GetText(msgVarovani0),
                     GetText(msgZarizeniByloDe) + "\r\n" + GetText(msgChcetePrestoPo),
                     TMessageIcon::Warning, TMessageAnswer::Yes) != TMessageAnswer::Yes)
@@ -326,6 +388,9 @@ bool TfDataSender::AssignIP(const std::string& MACText, const std::string& NewIP
             return false;
         return SendSetIP(found, newIPText, false, true, Mask, GatewayText);
     }
+    // The other devices at the found address answer for it as much as any station would.
+    if (!found.empty() && StrToIP(found) == newIP && !SharedAddressMACs.empty())
+        throw Exception(EntryRefusal(newIPText, SharedAddressMACs.front()));
     return AssignThroughARP(wantedMAC, newIPText, newIP, Mask, GatewayText, !found.empty());
 }
 
@@ -348,36 +413,55 @@ bool TfDataSender::AssignThroughARP(const TMACAddress& WantedMAC, const std::str
 
     TARPManager& arp = ARPManager();
     arp.GetARPTable();
-    arp.DeleteARPEntriesByIP(NewIP, 0);
-    arp.DeleteARPEntriesByMAC(WantedMAC.data(), 0);
+    {
+        // Entries that found nobody give way to the new one; the others are not ours to take.
+        TTemporaryValue<bool> silent(arp.RaiseErrors, false);
+        arp.DeleteARPEntriesByIP(NewIP, 0);
+        arp.DeleteARPEntriesByMAC(WantedMAC.data(), 0);
+    }
     if (!arp.AddARPEntry(NewIP, WantedMAC.data(), MIB_IPNET_TYPE_STATIC, -1))
         return false;
 
-    return RunWithFinally(
+    bool assigned = false;
+    RunWithFinally(
+        [&] { assigned = SendThroughEntry(WantedMAC, NewIPText, Mask, GatewayText); },
         [&] {
-            Show(GetText(msgPredavamInforma));
-            // Not acknowledged: the repetition and the searches below cover lost requests.
-            for (int i = 0; i < 3; ++i) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                SendSetIP(NewIPText, NewIPText, true, false, Mask, GatewayText);
+            try {
+                RemoveTemporaryEntry(arp, NewIP, WantedMAC);
+            } catch (const std::exception& error) {
+                if (!assigned)
+                    throw;
+                // The device has its address: what is left over is reported beside that.
+                AssignmentLeftover = GetText(msgDocasnyZaznamA0) + error.what();
             }
-            // Closing drops what the send thread has not taken yet: let the last request leave.
-            MySock.WaitUntilSent(kSearchCycleMs);
-            TTemporaryValue<std::int32_t> timeout(AnswerTimeout, kReturnAnswerTimeout);
-            CloseSocket();
-            SetSearchMode();
-            MySock.SetRemoteIP(NewIPText);
-            MySock.SetRemotePort(DevicePort);
-            MySock.Connect(false);
-            const std::string caption = GetText(msgCekamNaZarizen);
-            for (int attempt = 0; attempt < kReturnAttempts; ++attempt) {
-                const std::string answer = SearchByIP(NewIPText, caption, true);
-                if (!answer.empty() && MACOfText(answer) == WantedMAC)
-                    return true;
-            }
-            return false;
-        },
-        [&] { RemoveTemporaryEntry(arp, NewIP, WantedMAC); });
+        });
+    return assigned;
+}
+
+bool TfDataSender::SendThroughEntry(const TMACAddress& WantedMAC, const std::string& NewIPText,
+                                    std::uint32_t Mask, const std::string& GatewayText)
+{
+    Show(GetText(msgPredavamInforma));
+    // Not acknowledged: the repetition and the searches below cover lost requests.
+    for (int i = 0; i < 3; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        SendSetIP(NewIPText, NewIPText, true, false, Mask, GatewayText);
+    }
+    // Closing drops what the send thread has not taken yet: let the last request leave.
+    MySock.WaitUntilSent(kSearchCycleMs);
+    TTemporaryValue<std::int32_t> timeout(AnswerTimeout, kReturnAnswerTimeout);
+    CloseSocket();
+    SetSearchMode();
+    MySock.SetRemoteIP(NewIPText);
+    MySock.SetRemotePort(DevicePort);
+    MySock.Connect(false);
+    const std::string caption = GetText(msgCekamNaZarizen);
+    for (int attempt = 0; attempt < kReturnAttempts; ++attempt) {
+        const std::string answer = SearchByIP(NewIPText, caption, true);
+        if (!answer.empty() && MACOfText(answer) == WantedMAC)
+            return true;
+    }
+    return false;
 }
 
 } // namespace qubra

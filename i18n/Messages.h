@@ -94,6 +94,19 @@ inline constexpr TMessage msgZaznamUlozen{"Záznamuložen", "Záznam uložen."};
 inline constexpr TMessage msgZaznamuPrija{"záznamůpřija", " záznam(ů) přijato."};
 inline constexpr TMessage msgZaznamuUlozeno{"záznamůuloženo", " záznamů uloženo."};
 inline constexpr TMessage msgCekamNaZarizen{"Čekámnazařízen", "Čekám na zařízení..."};
+inline constexpr TMessage msgAdresu{"Adresu", "Adresu "};
+inline constexpr TMessage msgPouzivaKromeZ{"používákroměz", " používá kromě zařízení "};
+inline constexpr TMessage msgTakeZarizeni{"takézařízení", " také zařízení "};
+inline constexpr TMessage msgZpravyUrceneTo{"Zprávyurčenéto",
+                                           "Zprávy určené tomuto zařízení by mohly dojít jinému. Nejprve mu "
+                                           "přidělte vlastní IP adresu (Nastavit IP)."};
+inline constexpr TMessage msgDocasnyZaznamA{"DočasnýzáznamA",
+                                            "Dočasný záznam ARP by přesměroval provoz této stanice. Zvolte "
+                                            "jinou adresu."};
+inline constexpr TMessage msgDocasnyZaznamA0{"DočasnýzáznamA0",
+                                            "Dočasný záznam ARP se nepodařilo odstranit: "};
+inline constexpr TMessage msgZapsanoAleZar{"zapsánoalezař", "zapsáno, ale zařízení vrací "};
+inline constexpr TMessage msgMisto{"místo", " místo "};
 
 // Keys that stand beside more than one built-in text keep one entry for all of them.
 inline constexpr TMessage msgZarizeniNebyloExclamation = msgZarizeniNebylo.WithText("Zařízení nebylo nalezeno!");
@@ -118,7 +131,8 @@ inline constexpr std::array AllMessages{
     msgZ4, msgZadejteIPAdres, msgZadejteMACAdre, msgZarizeni, msgZarizeniByloDe,
     msgZarizeniNebylo, msgZarizeniNebylo0, msgZarizeniNebylo1, msgZarizeniNebylo2, msgZarizeniNebylo3,
     msgZarizeniNebylo4, msgZkontrolujtePro, msgZkontrolujteZd, msgZaznamUlozen, msgZaznamuPrija,
-    msgZaznamuUlozeno, msgCekamNaZarizen,
+    msgZaznamuUlozeno, msgCekamNaZarizen, msgAdresu, msgPouzivaKromeZ, msgTakeZarizeni,
+    msgZpravyUrceneTo, msgDocasnyZaznamA, msgDocasnyZaznamA0, msgZapsanoAleZar, msgMisto,
 };
 
 } // namespace qubra

@@ -122,6 +122,23 @@ std::uint32_t DeleteEntry(TARPHelperClient& Helper, const MIB_IPNETROW& Row)
     return code != 0 ? Failed(static_cast<int>(code)) : 0;
 }
 
+// The MAC the host's neighbour table holds for DestIP on IfIndex, in a state that datagrams
+// are sent to; ENOENT when there is none.
+int KernelEntry(TRouteNetlink& Netlink, int IfIndex, std::uint32_t DestIP, std::uint8_t* Answer)
+{
+    std::vector<MIB_IPNETROW> rows;
+    if (const int error = ReadNeighbourRows(Netlink, rows); error != 0)
+        return error;
+    for (const MIB_IPNETROW& row : rows)
+        if (row.dwIndex == static_cast<std::uint32_t>(IfIndex) && row.dwAddr == DestIP &&
+            row.dwPhysAddrLen == 6 &&
+            (row.dwType == MIB_IPNET_TYPE_DYNAMIC || row.dwType == MIB_IPNET_TYPE_STATIC)) {
+            std::memcpy(Answer, row.bPhysAddr, 6);
+            return 0;
+        }
+    return ENOENT;
+}
+
 // Without the right to send ARP frames: make the kernel resolve the address (a zero-length
 // datagram to the discard port) and read its answer from the neighbour table.
 int KernelResolve(TRouteNetlink& Netlink, int IfIndex, std::uint32_t DestIP, std::uint8_t* Answer)
@@ -137,16 +154,8 @@ int KernelResolve(TRouteNetlink& Netlink, int IfIndex, std::uint32_t DestIP, std
 
     const auto deadline = std::chrono::steady_clock::now() + kAnswerWait;
     do {
-        std::vector<MIB_IPNETROW> rows;
-        if (const int error = ReadNeighbourRows(Netlink, rows); error != 0)
+        if (const int error = KernelEntry(Netlink, IfIndex, DestIP, Answer); error != ENOENT)
             return error;
-        for (const MIB_IPNETROW& row : rows)
-            if (row.dwIndex == static_cast<std::uint32_t>(IfIndex) && row.dwAddr == DestIP &&
-                row.dwPhysAddrLen == 6 &&
-                (row.dwType == MIB_IPNET_TYPE_DYNAMIC || row.dwType == MIB_IPNET_TYPE_STATIC)) {
-                std::memcpy(Answer, row.bPhysAddr, 6);
-                return 0;
-            }
         std::this_thread::sleep_for(10ms);
     } while (std::chrono::steady_clock::now() < deadline);
     return EHOSTUNREACH;
@@ -169,12 +178,18 @@ std::uint32_t LinuxSendARP(std::uint32_t DestIP, std::uint32_t SrcIP, void* MAC,
     if (route.Type != RTN_UNICAST || !DoesARP(link))
         return Failed(EHOSTUNREACH);
 
+    // Datagrams for an address behind a gateway go to the gateway, whoever answers on the wire.
+    if (route.ViaGateway)
+        return Failed(EHOSTUNREACH);
+
     std::uint8_t answer[6] = {};
     int error = ProbeOnWire(route.IfIndex, link.Address, SrcIP != 0 ? SrcIP : route.PreferredSource, DestIP,
                             kAnswerWait, answer);
-    if (error == EPERM || error == EACCES)
-        // Behind a gateway the kernel would resolve the gateway, never DestIP.
-        error = route.ViaGateway ? EHOSTUNREACH : KernelResolve(netlink, route.IfIndex, DestIP, answer);
+    // The answer on the wire leaves the host's own entry as it was; datagrams follow that.
+    if (error == 0)
+        KernelEntry(netlink, route.IfIndex, DestIP, answer);
+    else if (error == EPERM || error == EACCES)
+        error = KernelResolve(netlink, route.IfIndex, DestIP, answer);
     if (error != 0)
         return Failed(error);
     std::memcpy(MAC, answer, 6);

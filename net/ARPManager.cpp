@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #include "model/Conversions.h"
 
@@ -38,6 +39,8 @@ std::string CodeText(int Code)
 enum class TLibraryState { NotLoaded, Loaded, Failed };
 
 struct TLibrarySlot {
+    // The engines of a batch load the library from threads of their own.
+    std::mutex Lock;
     TIPHelperLoader Loader = LinuxIPHelperLoader();
     TLibraryState State = TLibraryState::NotLoaded;
     std::shared_ptr<const TIPHelperLibrary> Library;
@@ -76,6 +79,7 @@ EARPException::EARPException(const std::string& Message, const std::string& Oper
 TIPHelperLoader InstallIPHelper(TIPHelperLoader Loader)
 {
     TLibrarySlot& slot = Slot();
+    std::lock_guard guard(slot.Lock);
     TIPHelperLoader previous = std::move(slot.Loader);
     slot.Loader = std::move(Loader);
     slot.State = TLibraryState::NotLoaded;
@@ -96,7 +100,9 @@ TScopedIPHelper::~TScopedIPHelper()
 
 TARPManager& ARPManager()
 {
-    static TARPManager manager;
+    // The manager keeps the rows it read between calls: engines on other threads (a batch of
+    // devices side by side) each get their own, sharing only the library.
+    thread_local TARPManager manager;
     return manager;
 }
 
@@ -113,6 +119,7 @@ void TARPManager::ReportError(int Code, const char* Operation) const
 const TIPHelperLibrary* TARPManager::Library()
 {
     TLibrarySlot& slot = Slot();
+    std::lock_guard guard(slot.Lock);
     if (slot.State == TLibraryState::Failed) {
         ReportError(kLibraryNotFound, kIPHelperLibraryName);
         return nullptr;

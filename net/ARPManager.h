@@ -129,7 +129,7 @@ private:
     bool DeleteMatchingRows(TMatch Match);
 };
 
-// The process-wide manager, created on first use.
+// The calling thread's manager, created on its first use there; the library is shared.
 TARPManager& ARPManager();
 
 } // namespace qubra

@@ -74,6 +74,9 @@ void SimApplyKnob(TSimKnobs& knobs, const std::string& setting)
     } else if (name == "short") {
         require(true);
         knobs.ShortAnswers = Number(name, value, static_cast<int>(kSimCodeOffset) + 1, 65535);
+    } else if (name == "stale") {
+        require(true);
+        knobs.StaleByte = Number(name, value, static_cast<int>(kSimCodeOffset) + 1, 65535);
     } else {
         throw ESimError("unknown knob '" + name + "'");
     }

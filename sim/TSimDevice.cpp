@@ -67,7 +67,11 @@ TBytes TSimDevice::AnswerFor(const TBytes& data, bool& completed, std::uint32_t&
             // A truncated record is not taken: it would leave the device half written.
             if (data.size() < record.Codes.Size)
                 return {};
+            const TBytes old = record.Bytes;
             record.Bytes.assign(data.begin(), data.begin() + record.Codes.Size);
+            const auto stale = static_cast<std::size_t>(MyKnobs.StaleByte);
+            if (MyKnobs.StaleByte >= 0 && &record == &Records.front() && stale < old.size())
+                record.Bytes[stale] = old[stale];
             completed = data[kSimBatchOffset] != 0x01;
             newIP = SimReadIP(Records.front().Bytes, kSimIPOffset);
             return WithCode(record.Bytes, record.Codes.SetAnswer);

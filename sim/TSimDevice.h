@@ -39,6 +39,7 @@ struct TSimKnobs {
                                  // deaf for this long, then answers at its new address
     bool SilentToARP = false;    // Ethernet level: never answers ARP requests
     int ShortAnswers = 0;        // > 0: an answer to a record query carries only this many bytes
+    int StaleByte = -1;          // >= 0: a write of the setup record leaves this byte as it was
 };
 
 // One datagram the device received: payload, sender and the address it was sent to.

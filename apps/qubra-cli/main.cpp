@@ -12,6 +12,7 @@ int main(int argc, char** argv)
 {
     qubra::InstallInterruptHandlers();
     qubra::TCommandLine commandLine(std::cout, std::cerr, std::cin,
-                                    isatty(STDIN_FILENO) == 1 ? STDIN_FILENO : -1);
+                                    isatty(STDIN_FILENO) == 1 ? STDIN_FILENO : -1,
+                                    isatty(STDERR_FILENO) == 1);
     return commandLine.Run(std::vector<std::string>(argv + 1, argv + argc));
 }

@@ -51,6 +51,8 @@ Knobs (as options they apply to every device given after them; per device as KNO
                                         the record or the set-IP gave (if not 0.0.0.0)
   --silent-arp        silent-arp        never answer ARP requests (raw mode)
   --short N           short=N           answer a record query with its first N bytes only
+  --stale N           stale=N           a write of the setup record leaves its byte N as it
+                                        was (the device keeps an old value)
 
 Output:
   --log               one line per datagram on standard output:

@@ -56,10 +56,9 @@ protected:
 
     // Devices on the LAN's end of the cable.
     void StartDevices(const std::string& Devices) { StartRawDevices(*Lan, "eth0", Devices, DeviceLog()); }
-
-private:
     std::string DeviceLog() const { return "/tmp/qubra-lab-" + Lan->Name() + ".log"; }
 
+private:
     const std::string Prefix;
 };
 

@@ -1,15 +1,22 @@
 // qubra-cli inside network namespaces against devices simulated at Ethernet level: the scan of
-// every interface, the assignment through a temporary ARP entry, and its cleanup on a signal.
+// every interface, the assignment through a temporary ARP entry, and its cleanup on a signal;
+// converters that share one factory address provisioned from a plan.
 #include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <thread>
 
 #include <nlohmann/json.hpp>
 
+#include "cli/SetupFile.h"
+#include "model/Conversions.h"
+#include "model/DeviceMapping.h"
+#include "sim/SimRecords.h"
+#include "sim/SimText.h"
 #include "tests/cli/CliLabSupport.h"
 #include "tests/cli/ProgramRun.h"
 #include "tests/lab/support/LabNetwork.h"
@@ -128,4 +135,152 @@ TEST_F(CliLab, SignalsDuringTheAssignmentRemoveTheTemporaryEntry)
         EXPECT_NE(result.Err.find("interrupted"), std::string::npos) << result.Err;
         EXPECT_FALSE(HasPermanentEntry(*Workstation, "10.63.0.60"));
     }
+}
+
+namespace {
+
+// The payloads' code bytes that the simulated device MAC took in, from its --log lines.
+std::string CodesReceivedBy(const std::string& Log, const std::string& MAC)
+{
+    std::ifstream file(Log);
+    std::string line, codes;
+    while (std::getline(file, line))
+        if (line.rfind("in " + MAC + " ", 0) == 0 && line.size() >= 8)
+            codes += line.substr(line.size() - 2) + " ";
+    return codes;
+}
+
+} // namespace
+
+TEST_F(CliLab, ADeviceSharingItsAddressIsNeverReachedThroughTheOtherAndGetsAnAddressOfItsOwn)
+{
+    const std::string a = "00-20-4a-63-00-0a", b = "00-20-4a-63-00-0b";
+    // New units hear only the limited broadcast, which the default route takes onto the cable.
+    Workstation->ExecOrThrow("ip route add default dev eth0");
+    StartDevices("--log --device " + a + ",10.63.0.77 --device " + b + ",10.63.0.77,restart=100");
+    const std::vector<std::string> lan = {"--timeout", "1000"};
+    const auto cli = [&](std::vector<std::string> Arguments) {
+        Arguments.insert(Arguments.end(), lan.begin(), lan.end());
+        return RunProgram(CliIn(*Workstation, Arguments));
+    };
+
+    for (const auto& command : {std::vector<std::string>{"read", "--mac", b},
+                                std::vector<std::string>{"write", "--mac", b, "--set", "unit_port=4100", "--yes"}}) {
+        SCOPED_TRACE(command[0]);
+        const TProgramResult refused = cli(command);
+        EXPECT_EQ(refused.ExitCode, 1) << refused.Err;
+        EXPECT_NE(refused.Err.find(b), std::string::npos) << refused.Err;
+        EXPECT_NE(refused.Err.find(a), std::string::npos) << refused.Err;
+    }
+    // Each device heard the searches and nothing else.
+    for (const std::string& mac : {a, b}) {
+        const std::string codes = CodesReceivedBy(DeviceLog(), mac);
+        EXPECT_EQ(codes.find_first_not_of("F6 "), std::string::npos) << mac << ": " << codes;
+    }
+
+    const TProgramResult assigned = cli({"assign-ip", "--mac", b, "--ip", "10.63.0.78", "--mask", "255.255.255.0", "--yes"});
+    ASSERT_EQ(assigned.ExitCode, 0) << assigned.Err;
+    EXPECT_EQ(CodesReceivedBy(DeviceLog(), a).find_first_not_of("F6 "), std::string::npos)
+        << "the assignment reached the other device: " << CodesReceivedBy(DeviceLog(), a);
+    EXPECT_FALSE(HasPermanentEntry(*Workstation, "10.63.0.78"));
+
+    const TProgramResult read = cli({"read", "--mac", b, "--json"});
+    ASSERT_EQ(read.ExitCode, 0) << read.Err;
+    EXPECT_EQ(nlohmann::json::parse(read.Out)["SetupRecord0.unit_ip"], "10.63.0.78");
+    EXPECT_EQ(CodesReceivedBy(DeviceLog(), a).find_first_not_of("F6 "), std::string::npos);
+}
+
+TEST_F(CliLab, ADeviceOfAForeignSubnetThatAnswersARPIsReAddressedThroughTheEntryAlsoAsRoot)
+{
+    const std::string mac = "00-20-4a-63-00-0c";
+    // Behind the default route, datagrams for 192.168.5.20 go to a gateway, whoever answers
+    // ARP for that address on the cable.
+    Workstation->ExecOrThrow("ip route add default via 10.63.0.254");
+    StartDevices("--device " + mac + ",192.168.5.20,restart=100");
+    const TProgramResult assigned = RunProgram(CliIn(
+        *Workstation, {"assign-ip", "--mac", mac, "--ip", "10.63.0.56", "--mask", "255.255.255.0", "--timeout", "1000",
+                       "--yes"}));
+    ASSERT_EQ(assigned.ExitCode, 0) << assigned.Err;
+    EXPECT_EQ(assigned.Out, mac + " 10.63.0.56\n");
+    EXPECT_FALSE(HasPermanentEntry(*Workstation, "10.63.0.56"));
+}
+
+// Four converters straight from the factory, all at 192.168.1.254, known by their MACs: each ends
+// at the address of its line with the tested configuration, every datagram meant for one reached
+// that one alone, and the workstation's neighbour table keeps no entry of the tool.
+TEST_F(CliLab, ProvisionGivesDevicesAtOneFactoryAddressEachItsOwn)
+{
+    const std::vector<std::string> macs{"00-20-4a-63-00-11", "00-20-4a-63-00-12", "00-20-4a-63-00-13",
+                                        "00-20-4a-63-00-14"};
+    std::string devices = "--log";
+    std::string planText = "MAC,IP,MASK\n";
+    std::map<std::string, std::string> planned;
+    for (std::size_t i = 0; i < macs.size(); ++i) {
+        devices += " --device " + macs[i] + ",192.168.1.254,restart=300";
+        planned[macs[i]] = "10.63.0." + std::to_string(51 + i);
+        planText += macs[i] + "," + planned[macs[i]] + ",255.255.255.0\n";
+    }
+    StartDevices(devices);
+    // Searches go to 255.255.255.255, which devices of any subnet hear.
+    Workstation->ExecOrThrow("ip route add default dev eth0");
+
+    const std::unique_ptr<qubra::TDataManager> layout = qubra::LoadDeviceMapping("");
+    qubra::TDataPacket& record = *layout->FindPacket("SetupRecord0");
+    record.SetData(qubra::SimDefaultSetupRecord(qubra::SimTextToIP("10.63.0.9")));
+    record.SetValue("unit_port", 4001);
+    record.SetValue("line_speed", 8);
+    record.SetValue("terminal_name", "Linka 4");
+    const std::string prefix = "/tmp/qubra-lab-" + Lan->Name();
+    const std::string tested = prefix + "-tested.json", plan = prefix + "-plan.csv", report = prefix + "-report.json";
+    std::ofstream(tested) << qubra::JsonText(qubra::SetupDocument(*layout, "00-20-4a-63-00-09", "10.63.0.9"));
+    std::ofstream(plan) << planText;
+
+    const TProgramResult result = RunProgram(
+        CliIn(*Workstation,
+              {"provision", "--plan", plan, "--in", tested, "--timeout", "1000", "--yes", "--report", report}),
+        "", 120000);
+    EXPECT_EQ(result.ExitCode, 0) << result.Out << result.Err;
+    std::ifstream reportFile(report);
+    const auto rows = nlohmann::json::parse(reportFile, nullptr, false);
+    for (const auto& row : rows["devices"])
+        EXPECT_EQ(row["outcome"], "ok") << row;
+
+    for (const std::string& mac : macs) {
+        SCOPED_TRACE(mac);
+        const TProgramResult exported = RunProgram(
+            CliIn(*Workstation, {"export", "--mac", mac, "--timeout", "1000"}));
+        if (exported.ExitCode != 0) {
+            ADD_FAILURE() << exported.Err;
+            continue;
+        }
+        const auto document = nlohmann::json::parse(exported.Out);
+        EXPECT_EQ(document["ip"], planned[mac]);
+        qubra::TBytes expected = record.GetData();
+        qubra::SimWriteIP(expected, qubra::kSimIPOffset, qubra::SimTextToIP(planned[mac]));
+        expected[qubra::kSimHostBitsOffset] = 8;
+        const qubra::TBytes bytes = qubra::HexToBytes(document["records"]["SetupRecord0"].get<std::string>());
+        ASSERT_EQ(bytes.size(), expected.size());
+        EXPECT_TRUE(std::equal(bytes.begin() + 4, bytes.end(), expected.begin() + 4)) << "the tested bytes";
+    }
+
+    // "in MAC FROM-IP:PORT > TO-IP:PORT LENGTH HEX": a datagram not broadcast went to the device's
+    // new address, never to the address the devices shared.
+    std::ifstream log(DeviceLog());
+    int unicasts = 0;
+    for (std::string line; std::getline(log, line);) {
+        std::istringstream words(line);
+        std::string kind, mac, from, arrow, to;
+        words >> kind >> mac >> from >> arrow >> to;
+        if (kind != "in" || !planned.count(mac))
+            continue;
+        const std::string toIP = to.substr(0, to.find(':'));
+        if (toIP == "10.63.0.255" || toIP == "255.255.255.255")
+            continue;
+        ++unicasts;
+        EXPECT_EQ(toIP, planned[mac]) << line;
+    }
+    EXPECT_GT(unicasts, 0);
+    EXPECT_EQ(Workstation->Exec("ip neigh show nud permanent").Output, "") << "no entry of the tool is left";
+    for (const std::string& file : {tested, plan, report})
+        std::filesystem::remove(file);
 }

@@ -8,6 +8,10 @@ source /usr/share/bash-completion/bash_completion
 source "$completion"
 
 usage=$("$program" --help)
+# The options that several commands share, written once in the usage, stand in their lines.
+batch=$(sed -n '/^BATCH/{n;p}' <<<"$usage")
+[ -n "$batch" ] || { echo "FAIL: no BATCH options in the usage" >&2; exit 1; }
+usage=$(sed "s/\[BATCH\]/$batch/" <<<"$usage")
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 

@@ -135,13 +135,13 @@ TEST_F(DeviceControllerTest, WriteAsksAboutForeignSubnetsAndTakenAddressesBefore
     EXPECT_TRUE(device.PayloadsWithCode(kSetCode).empty());
 
     // Another station answers for the address the record gives the device.
-    Manager->SetValue("unit_ip", "127.0.0.1");
-    Network.AddStation("127.0.0.1", "00-20-4a-99-99-99");
+    Manager->SetValue("unit_ip", "127.0.0.2");
+    Network.AddStation("127.0.0.2", "00-20-4a-99-99-99");
     View.Answers = {TMessageAnswer::No};
     EXPECT_FALSE(Controller->WriteToDevice());
     ASSERT_EQ(View.Questions.size(), 2u);
     EXPECT_EQ(View.Questions[1].Icon, TMessageIcon::Question);
-    EXPECT_EQ(View.Questions[1].Text, "IP adresa 127.0.0.1 již je přiřazena jinému zařízení v síti "
+    EXPECT_EQ(View.Questions[1].Text, "IP adresa 127.0.0.2 již je přiřazena jinému zařízení v síti "
                                       "(00-20-4a-99-99-99) a mohlo by dojít ke konfliktu.\r\n"
                                       "Chcete přesto pokračovat?");
     EXPECT_TRUE(device.PayloadsWithCode(kSetCode).empty());
@@ -151,6 +151,18 @@ TEST_F(DeviceControllerTest, WriteAsksAboutForeignSubnetsAndTakenAddressesBefore
     EXPECT_TRUE(Controller->WriteToDevice());
     ASSERT_EQ(device.PayloadsWithCode(kSetCode).size(), 1u);
     EXPECT_EQ(controltest::TRecordReader(device.PayloadsWithCode(kSetCode)[0]).Value("unit_port").Integer(), 4100);
+
+    // A station that answers for the device's own address would get the write: no question
+    // lets it through.
+    Manager->SetValue("unit_ip", "127.0.0.1");
+    Network.AddStation("127.0.0.1", "00-20-4a-99-99-98");
+    const std::size_t boxes = View.Questions.size();
+    EXPECT_FALSE(Controller->WriteToDevice());
+    EXPECT_EQ(View.Questions.size(), boxes + 1);
+    EXPECT_EQ(View.Questions.back().Buttons, TMessageButtons::OK);
+    EXPECT_NE(View.Questions.back().Text.find("00-20-4a-00-00-01 také zařízení 00-20-4a-99-99-98"),
+              std::string::npos) << View.Questions.back().Text;
+    EXPECT_EQ(device.PayloadsWithCode(kSetCode).size(), 1u);
 }
 
 TEST_F(DeviceControllerTest, TheDevicesOwnAnswerToItsAddressIsNoConflict)

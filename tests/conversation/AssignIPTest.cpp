@@ -134,7 +134,7 @@ TEST_F(AssignIPTest, FoundButUnreachableDeviceIsAskedAboutWithYesAsDefault)
     EXPECT_EQ(Arp.CallCount("SendARP"), 1);
 }
 
-TEST_F(AssignIPTest, DeviceNotFoundIsAskedAboutThenTheConflictWithKeyedTexts)
+TEST_F(AssignIPTest, DeviceNotFoundIsAskedAboutThenAnAddressAnotherStationHoldsIsRefused)
 {
     AddDevice(kDeviceIP, kDeviceMAC, {.Silent = true});
     Arp.AddStation("127.0.0.60", kOtherStationMAC);
@@ -151,14 +151,18 @@ TEST_F(AssignIPTest, DeviceNotFoundIsAskedAboutThenTheConflictWithKeyedTexts)
     EXPECT_FALSE(Sender->DeviceAnswered);
     EXPECT_EQ(View.Questions.size(), 1u);
 
+    // A temporary entry would take the station's traffic: no answer lets that happen.
     View.Questions.clear();
-    View.Answers = {TMessageAnswer::Yes, TMessageAnswer::No};
-    EXPECT_FALSE(Sender->AssignIP(kDeviceMAC, "127.0.0.60", 0, "0.0.0.0"));
-    ASSERT_EQ(View.Questions.size(), 2u);
-    ExpectQuestion(1, "Varování",
-                   "IP adresa 127.0.0.60 již je přiřazena jinému zařízení v síti (02-00-00-00-00-50) "
-                   "a mohlo by dojít ke konfliktu.\r\nChcete přesto pokračovat?",
-                   TMessageIcon::Question, TMessageAnswer::No);
+    View.Answers = {TMessageAnswer::Yes, TMessageAnswer::Yes};
+    try {
+        Sender->AssignIP(kDeviceMAC, "127.0.0.60", 0, "0.0.0.0");
+        ADD_FAILURE() << "assigned";
+    } catch (const Exception& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "IP adresa 127.0.0.60 již je přiřazena jinému zařízení v síti (02-00-00-00-00-50).\r\n"
+                  "Dočasný záznam ARP by přesměroval provoz této stanice. Zvolte jinou adresu.");
+    }
+    EXPECT_EQ(View.Questions.size(), 1u);
     EXPECT_EQ(View.Status(), "Kontrola IP adresy 127.0.0.60...");
     EXPECT_EQ(Arp.CallCount("CreateIpNetEntry"), 0);
     EXPECT_TRUE(TableUnchanged());
@@ -230,18 +234,20 @@ TEST_F(AssignIPTest, QuestionsAndStatusesAreLookedUpByTheirOwnKeys)
                                         "[KontrolaIPadre]127.0.2.9...", "[Předáváminforma]", setting,
                                         setting, setting, "[Čekámnazařízen]"}));
 
-    // Not found, then the conflict with the keyed texts.
+    // Not found, then the refusal of an address another station holds.
     View.Questions.clear();
-    View.Answers = {TMessageAnswer::Yes, TMessageAnswer::No};
-    EXPECT_FALSE(Sender->AssignIP("00-20-4a-00-00-09", "127.0.0.60", 0, "0.0.0.0"));
+    View.Answers = {TMessageAnswer::Yes};
+    try {
+        Sender->AssignIP("00-20-4a-00-00-09", "127.0.0.60", 0, "0.0.0.0");
+        ADD_FAILURE() << "assigned";
+    } catch (const Exception& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "[IPadresa0]127.0.0.60[jižjepřiřazen0]02-00-00-00-00-50).\r\n[DočasnýzáznamA]");
+    }
     ExpectQuestion(0, "[Zařízenínebylo]",
                    "[Zařízení]00-20-4a-00-00-09[nebylonalezen]\r\n[Pokudjstesiji][jemožnéžejeh]"
                    "\r\n\r\n[Chcetepřestozk]",
                    TMessageIcon::Warning, TMessageAnswer::No);
-    ExpectQuestion(1, "[Varování2]",
-                   "[IPadresa0]127.0.0.60[jižjepřiřazen0]02-00-00-00-00-50[amohlobydoj]\r\n"
-                   "[Chcetepřestopo1]",
-                   TMessageIcon::Question, TMessageAnswer::No);
 
     // Found and reachable: only the first text of the conflict question is looked up.
     View.Questions.clear();
@@ -324,7 +330,7 @@ TEST_F(AssignIPTest, NoTemporaryEntryForTheWorkstationsOwnAddressOrOnALinkWithou
     EXPECT_TRUE(TableUnchanged());
 }
 
-TEST_F(AssignIPTest, TemporaryEntryThatOutlivesItsRemovalIsReported)
+TEST_F(AssignIPTest, TemporaryEntryThatOutlivesItsRemovalIsReportedBesideTheSuccess)
 {
     AddDevice(kForeignDeviceIP);
     Start(700);
@@ -336,9 +342,10 @@ TEST_F(AssignIPTest, TemporaryEntryThatOutlivesItsRemovalIsReported)
             if (row.dwType == MIB_IPNET_TYPE_STATIC)
                 row.dwAddr = 0;
     };
-    EXPECT_EQ(test::ARPMessageOf([&] { Sender->AssignIP(kDeviceMAC, kForeignDeviceIP, 0, "0.0.0.0"); }),
-              "DeleteARPEntry:\r\nThe temporary entry for 00-20-4a-00-00-01 is still in the ARP "
-              "table (0.0.0.0 on interface 1).");
+    EXPECT_TRUE(Sender->AssignIP(kDeviceMAC, kForeignDeviceIP, 0, "0.0.0.0"));
+    EXPECT_EQ(Sender->AssignmentLeftover,
+              "Dočasný záznam ARP se nepodařilo odstranit: DeleteARPEntry:\r\nThe temporary entry "
+              "for 00-20-4a-00-00-01 is still in the ARP table (0.0.0.0 on interface 1).");
     EXPECT_EQ(Sender->AnswerTimeout, 700);
 }
 

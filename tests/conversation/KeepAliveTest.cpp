@@ -117,19 +117,19 @@ TEST_F(KeepAliveTest, TheAddressCheckOfAnAssignmentKeepsTheViewAliveAndHonoursAS
     TSimDevice& device = AddDevice();
     Start(300);
 
-    // Found at its old address: the new one is checked for another station before the settings
-    // go out.
+    // Found at its old address: that address is checked to lead to the device and the new one
+    // for another station before the settings go out.
     TGapMeter meter(View);
     meter.Start();
     EXPECT_TRUE(Sender->AssignIP(kDeviceMAC, "127.0.0.50", 0, "0.0.0.0"));
     EXPECT_LE(meter.Stop(), TDataSenderView::kKeepAliveMs);
-    EXPECT_EQ(host.CallCount("SendARP"), 1);
+    EXPECT_EQ(host.CallCount("SendARP"), 2);
 
-    // A stop during the request (the search's animation has stopped) takes effect once the
+    // A stop during the first request (the search's animation has stopped) takes effect once the
     // request has returned, before the device is asked for its settings.
     View.OnKeepAlive = [this] { View.Cancel = !View.Animations.back(); };
     ExpectStopped([&] { Sender->AssignIP(kDeviceMAC, "127.0.0.51", 0, "0.0.0.0"); });
-    EXPECT_EQ(host.CallCount("SendARP"), 2);
+    EXPECT_EQ(host.CallCount("SendARP"), 3);
     EXPECT_EQ(device.PayloadsWithCode(0xF8).size(), 1u);
     EXPECT_EQ(device.PayloadsWithCode(0xFD).size(), 1u);
 }

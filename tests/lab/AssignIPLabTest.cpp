@@ -173,7 +173,7 @@ TEST_F(AssignIPLab, TemporaryEntryIsRemovedAlsoWhenTheDeviceNeverComesBack)
     EXPECT_EQ(Sender->AnswerTimeout, kAnswerTimeout);
 }
 
-TEST_F(AssignIPLab, AddressAnsweredByAnotherStationIsAskedAboutAndNoSendsNothing)
+TEST_F(AssignIPLab, AddressAnsweredByAnotherStationIsAskedAboutOrRefusedAndNothingIsSent)
 {
     const std::string stranger = AddStation("10.88.0.77/24");
     Start({{kDeviceMAC, "10.88.0.50"}, {"00-20-4a-88-00-71", "192.168.77.7", {.SilentToARP = true}}});
@@ -187,14 +187,13 @@ TEST_F(AssignIPLab, AddressAnsweredByAnotherStationIsAskedAboutAndNoSendsNothing
     ExpectQuestion(0, ConflictText("10.88.0.77", stranger), TMessageIcon::Question,
                    TMessageAnswer::No);
 
-    // Unreachable: the same question before the temporary entry is made.
+    // Unreachable: a temporary entry would take the station's traffic, so none is made, whatever
+    // the answers.
     View.Questions.clear();
-    View.Answers = {TMessageAnswer::Yes, TMessageAnswer::No};
-    EXPECT_FALSE(Sender->AssignIP("00-20-4a-88-00-71", "10.88.0.77", kMask, kGateway));
-    ASSERT_EQ(View.Questions.size(), 2u);
+    View.Answers = {TMessageAnswer::Yes, TMessageAnswer::Yes};
+    EXPECT_THROW(Sender->AssignIP("00-20-4a-88-00-71", "10.88.0.77", kMask, kGateway), Exception);
+    ASSERT_EQ(View.Questions.size(), 1u);
     ExpectQuestion(0, kUnreachableText, TMessageIcon::Warning, TMessageAnswer::Yes);
-    ExpectQuestion(1, ConflictText("10.88.0.77", stranger), TMessageIcon::Question,
-                   TMessageAnswer::No);
 
     for (std::size_t i = 0; i < 2; ++i) {
         // Each assignment's broadcast reaches both devices; nothing else reaches either.
@@ -243,7 +242,7 @@ TEST_F(AssignIPLab, WorkstationsOwnAddressGetsNoTemporaryEntryAndLeavesNothingIn
     EXPECT_EQ(NeighboursEverywhere().find(kDeviceEntry), std::string::npos) << NeighboursEverywhere();
 }
 
-TEST_F(AssignIPLab, StaticEntryOfTheDevicesMACThatTheToolDidNotMakeIsLeftAloneAndNamed)
+TEST_F(AssignIPLab, StaticEntryOfTheDevicesMACThatTheToolDidNotMakeIsLeftAloneAndTheAssignmentGoesOn)
 {
     Start({{kDeviceMAC, "192.168.77.9", {.RestartMs = 300, .SilentToARP = true}}});
     // The kernel files it under 0.0.0.0, as it did the entries once made for an own address.
@@ -254,9 +253,8 @@ TEST_F(AssignIPLab, StaticEntryOfTheDevicesMACThatTheToolDidNotMakeIsLeftAloneAn
     Sender->AnswerTimeout = kAnswerTimeout;
     View.Answers = {TMessageAnswer::Yes};
 
-    EXPECT_EQ(test::ARPMessageOf([&] { Sender->AssignIP(kDeviceMAC, "10.88.0.64", kMask, kGateway); }),
-              "DeleteARPEntry:\r\n0.0.0.0 has a static entry that the tool did not make; it is left alone");
-    EXPECT_TRUE(Device(0).ReceivedWithCode(0xFD).empty());
+    EXPECT_TRUE(Sender->AssignIP(kDeviceMAC, "10.88.0.64", kMask, kGateway));
+    EXPECT_EQ(SimIPToText(Device(0).IP()), "10.88.0.64");
     EXPECT_NE(NeighboursEverywhere().find(std::string("0.0.0.0 dev lo lladdr ") + kDeviceEntry), std::string::npos)
         << NeighboursEverywhere();
 }
