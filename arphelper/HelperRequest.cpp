@@ -96,6 +96,39 @@ std::string AddressText(std::uint32_t IP)
            std::to_string(IP >> 16 & 0xFF) + "." + std::to_string(IP >> 24);
 }
 
+std::string MACText(const std::array<std::uint8_t, 6>& MAC)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (const std::uint8_t byte : MAC) {
+        if (!text.empty())
+            text += ':';
+        text += digits[byte >> 4];
+        text += digits[byte & 15];
+    }
+    return text;
+}
+
+namespace {
+
+// What stands at an address that is not the tool's to take or remove.
+TRefusal ForeignRefusal(const std::string& Address, const TTarget& Target)
+{
+    switch (Target.Entry) {
+    case TTarget::TEntry::Live:
+        return Refuse(EADDRINUSE, Address + " is answered by the station " + MACText(Target.StationMAC) +
+                                      "; its address is not the tool's to take");
+    case TTarget::TEntry::Static:
+        return Refuse(EACCES, Address + " has a static entry that the tool did not make; it is left alone");
+    case TTarget::TEntry::Marked:
+        return Refuse(EBUSY, Address + " is held by another request");
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
 TRefusal ParseRequest(std::string_view Line, THelperRequest& Request)
 {
     const TRefusal bad = Refuse(EINVAL, "malformed request");
@@ -155,9 +188,20 @@ TRefusal CheckHold(const THelperRequest& Request, const TTarget& Target)
         return Refuse(EINVAL, address + " is routed as a broadcast or other non-station address");
     if (!Target.LinkDoesARP)
         return Refuse(EOPNOTSUPP, "interface " + std::to_string(Request.IfIndex) + " does not use ARP");
-    if (Target.ForeignEntry)
-        return Refuse(EEXIST, address + " has a permanent entry that this helper did not make; it is left alone");
-    return {};
+    if (Target.Gateway)
+        return Refuse(EADDRINUSE, address + " is the gateway of a route; its address is not the tool's to take");
+    // A live entry of the device's own MAC is the device answering at its new address already.
+    if (Target.Entry == TTarget::TEntry::Live && Target.StationMAC == Request.MAC)
+        return {};
+    return ForeignRefusal(address, Target);
+}
+
+TRefusal CheckDelete(const THelperRequest& Request, const TTarget& Target)
+{
+    const std::string address = AddressText(Request.IP);
+    if (Target.Entry == TTarget::TEntry::None)
+        return Refuse(ENOENT, "the entry for " + address + ": No such file or directory");
+    return ForeignRefusal(address, Target);
 }
 
 } // namespace qubra::arphelper

@@ -30,6 +30,7 @@ struct THelperRequest {
 TRefusal ParseRequest(std::string_view Line, THelperRequest& Request);
 
 std::string AddressText(std::uint32_t IP);
+std::string MACText(const std::array<std::uint8_t, 6>& MAC);
 
 // What the host knows about the target of a hold.
 struct TTarget {
@@ -40,10 +41,17 @@ struct TTarget {
         int PrefixLength;
     };
     std::vector<TSubnet> LinkSubnets; // the addresses of the target's interface
-    bool ForeignEntry = false;        // a permanent entry that no helper made is there
+    bool Gateway = false;             // the gateway of some route
+    // The neighbour entry there: none, one that found nobody (incomplete, failed), one a
+    // station answered for (reachable, stale, delay, probe), a static one (permanent or noarp)
+    // made by someone else, or a marked one (held by another request).
+    enum class TEntry { None, FoundNobody, Live, Static, Marked } Entry = TEntry::None;
+    std::array<std::uint8_t, 6> StationMAC{}; // of a live entry, or of a station that answered a probe
 };
 
 // The refusal of a hold on Target, or none.
 TRefusal CheckHold(const THelperRequest& Request, const TTarget& Target);
+// The refusal of a deletion: only an entry that found nobody may go.
+TRefusal CheckDelete(const THelperRequest& Request, const TTarget& Target);
 
 } // namespace qubra::arphelper

@@ -1,4 +1,4 @@
-// libFuzzer target: the helper's request parsing and the checks behind it.
+// libFuzzer target: the service's request parsing and the checks behind it.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -17,7 +17,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
         target.LinkDoesARP = true;
         target.RouteType = RTN_UNICAST;
         target.LinkSubnets = {{request.IP, static_cast<int>(Size % 33)}};
+        // Every kind of entry the service may find there, as it would check it.
+        target.Entry = static_cast<TTarget::TEntry>(Size % 5);
+        target.Gateway = Size % 7 == 0;
+        target.StationMAC = request.MAC;
+        target.StationMAC[5] ^= Size % 2;
         CheckHold(request, target);
+        CheckDelete(request, target);
     }
     return 0;
 }

@@ -1,16 +1,16 @@
 #include "arphelper/TemporaryEntry.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <string>
 
 #include <linux/neighbour.h>
 #include <linux/rtnetlink.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 #include "net/ARPHelperProtocol.h"
+#include "net/ARPProbe.h"
 
 namespace qubra::arphelper {
 
@@ -30,34 +30,64 @@ const rtnl::TNeighbour* FindEntry(const std::vector<rtnl::TNeighbour>& Table, in
     return nullptr;
 }
 
+// A station on the link answers within milliseconds; the wait only bounds the silent case.
+constexpr std::chrono::milliseconds kProbeWait{300};
+
 bool IsMarked(const rtnl::TNeighbour& Entry)
 {
     return (Entry.State & NUD_PERMANENT) != 0 && Entry.Protocol == kARPHelperMark;
 }
 
-} // namespace
-
-TLiveName::~TLiveName()
+TTarget::TEntry KindOf(const rtnl::TNeighbour* Entry)
 {
-    if (Fd >= 0)
-        close(Fd);
+    if (Entry == nullptr)
+        return TTarget::TEntry::None;
+    if (IsMarked(*Entry))
+        return TTarget::TEntry::Marked;
+    if (Entry->State & (NUD_PERMANENT | NUD_NOARP))
+        return TTarget::TEntry::Static;
+    if ((Entry->State & (NUD_REACHABLE | NUD_STALE | NUD_DELAY | NUD_PROBE)) && Entry->MACLength == 6)
+        return TTarget::TEntry::Live;
+    return TTarget::TEntry::FoundNobody;
 }
 
-bool TLiveName::Bind(int IfIndex, std::uint32_t IP)
+} // namespace
+
+TRefusal ReadTarget(rtnl::TRouteNetlink& Netlink, const THelperRequest& Request, TTarget& Target, bool Probe)
 {
-    const std::string name = std::string(kARPHelperLivePrefix) + std::to_string(IfIndex) + "/" + AddressText(IP);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    // Abstract: a leading zero byte, then the name (no terminator).
-    std::memcpy(address.sun_path + 1, name.data(), name.size());
-    Fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (Fd >= 0 && bind(Fd, reinterpret_cast<const sockaddr*>(&address),
-                        static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size())) == 0)
-        return true;
-    if (Fd >= 0)
-        close(Fd);
-    Fd = -1;
-    return false;
+    rtnl::TLink link;
+    if (const int error = rtnl::ReadLink(Netlink, Request.IfIndex, link); error != 0)
+        return SystemRefusal(error, "interface " + std::to_string(Request.IfIndex));
+    Target.LinkDoesARP = rtnl::DoesARP(link);
+    // Without any route the entry is merely useless; the kernel takes it.
+    rtnl::TRoute route;
+    if (rtnl::LookupRoute(Netlink, Request.IP, route) == 0)
+        Target.RouteType = route.Type;
+    std::vector<std::uint32_t> gateways;
+    if (const int error = rtnl::ReadGateways(Netlink, gateways); error != 0)
+        return SystemRefusal(error, "the route list");
+    Target.Gateway = std::find(gateways.begin(), gateways.end(), Request.IP) != gateways.end();
+    std::vector<rtnl::TAddress> addresses;
+    if (const int error = rtnl::ReadAddresses(Netlink, addresses); error != 0)
+        return SystemRefusal(error, "the address list");
+    for (const rtnl::TAddress& address : addresses)
+        if (address.IfIndex == Request.IfIndex)
+            Target.LinkSubnets.push_back({address.IP, address.PrefixLength});
+    std::vector<rtnl::TNeighbour> table;
+    if (const int error = rtnl::ReadNeighbours(Netlink, table); error != 0)
+        return SystemRefusal(error, "the neighbour table");
+    const rtnl::TNeighbour* entry = FindEntry(table, Request.IfIndex, Request.IP);
+    Target.Entry = KindOf(entry);
+    if (Target.Entry == TTarget::TEntry::Live)
+        std::copy_n(entry->MAC, 6, Target.StationMAC.begin());
+    // Nobody known there: ask the link whether a station answers after all. Without the right
+    // to send frames the table's word stands.
+    if (Probe && Target.LinkDoesARP &&
+        (Target.Entry == TTarget::TEntry::None || Target.Entry == TTarget::TEntry::FoundNobody) &&
+        ProbeOnWire(Request.IfIndex, link.Address, route.PreferredSource, Request.IP, kProbeWait,
+                    Target.StationMAC.data()) == 0)
+        Target.Entry = TTarget::TEntry::Live;
+    return {};
 }
 
 void SweepLeftovers(rtnl::TRouteNetlink& Netlink)
@@ -66,42 +96,15 @@ void SweepLeftovers(rtnl::TRouteNetlink& Netlink)
     if (rtnl::ReadNeighbours(Netlink, table) != 0)
         return;
     for (const rtnl::TNeighbour& entry : table)
-        if (IsMarked(entry)) {
-            // Bound for the removal, so that no new holder of the address starts in between.
-            TLiveName name;
-            if (name.Bind(entry.IfIndex, entry.IP))
-                rtnl::DeleteNeighbour(Netlink, entry.IfIndex, entry.IP);
-        }
+        if (IsMarked(entry) && entry.AgeSeconds > kARPHelperHoldLimitSeconds)
+            rtnl::DeleteNeighbour(Netlink, entry.IfIndex, entry.IP);
 }
 
-TRefusal PlaceEntry(rtnl::TRouteNetlink& Netlink, const THelperRequest& Request, TLiveName& Name)
+TRefusal PlaceEntry(rtnl::TRouteNetlink& Netlink, const THelperRequest& Request)
 {
     TTarget target;
-    rtnl::TLink link;
-    if (const int error = rtnl::ReadLink(Netlink, Request.IfIndex, link); error != 0)
-        return SystemRefusal(error, "interface " + std::to_string(Request.IfIndex));
-    target.LinkDoesARP = rtnl::DoesARP(link);
-    // Without any route the entry is merely useless; the kernel takes it.
-    if (rtnl::TRoute route; rtnl::LookupRoute(Netlink, Request.IP, route) == 0)
-        target.RouteType = route.Type;
-    std::vector<rtnl::TAddress> addresses;
-    if (const int error = rtnl::ReadAddresses(Netlink, addresses); error != 0)
-        return SystemRefusal(error, "the address list");
-    for (const rtnl::TAddress& address : addresses)
-        if (address.IfIndex == Request.IfIndex)
-            target.LinkSubnets.push_back({address.IP, address.PrefixLength});
-    if (TRefusal refusal = CheckHold(Request, target))
+    if (TRefusal refusal = ReadTarget(Netlink, Request, target, true))
         return refusal;
-
-    if (!Name.Bind(Request.IfIndex, Request.IP))
-        return {EBUSY, AddressText(Request.IP) + " is held by another running helper"};
-    std::vector<rtnl::TNeighbour> table;
-    if (const int error = rtnl::ReadNeighbours(Netlink, table); error != 0)
-        return SystemRefusal(error, "the neighbour table");
-    // A marked entry here is a leftover: its name was free.
-    if (const rtnl::TNeighbour* entry = FindEntry(table, Request.IfIndex, Request.IP);
-        entry != nullptr && (entry->State & NUD_PERMANENT) != 0 && !IsMarked(*entry))
-        target.ForeignEntry = true;
     if (TRefusal refusal = CheckHold(Request, target))
         return refusal;
     if (const int error = rtnl::AddPermanentNeighbour(Netlink, Request.IfIndex, Request.IP,
@@ -115,7 +118,7 @@ void RemoveEntry(rtnl::TRouteNetlink& Netlink, const THelperRequest& Request)
 {
     std::vector<rtnl::TNeighbour> table;
     const int error = rtnl::ReadNeighbours(Netlink, table);
-    // Someone may have replaced it meanwhile; only the marked entry is this helper's.
+    // Someone may have replaced it meanwhile; only the marked entry is the tool's.
     if (const rtnl::TNeighbour* entry = FindEntry(table, Request.IfIndex, Request.IP);
         error != 0 || (entry != nullptr && IsMarked(*entry)))
         rtnl::DeleteNeighbour(Netlink, Request.IfIndex, Request.IP);
@@ -123,22 +126,13 @@ void RemoveEntry(rtnl::TRouteNetlink& Netlink, const THelperRequest& Request)
 
 TRefusal DeleteEntry(rtnl::TRouteNetlink& Netlink, const THelperRequest& Request)
 {
-    const std::string address = AddressText(Request.IP);
-    std::vector<rtnl::TNeighbour> table;
-    if (const int error = rtnl::ReadNeighbours(Netlink, table); error != 0)
-        return SystemRefusal(error, "the neighbour table");
-    const rtnl::TNeighbour* entry = FindEntry(table, Request.IfIndex, Request.IP);
-    if (entry == nullptr)
-        return SystemRefusal(ENOENT, "the entry for " + address);
-    if (IsMarked(*entry))
-        return {EBUSY, address + " is held by another running helper"};
-    if (entry->State & NUD_PERMANENT) {
-        rtnl::TLink link;
-        if (rtnl::ReadLink(Netlink, Request.IfIndex, link) != 0 || rtnl::DoesARP(link))
-            return {EACCES, address + " has a permanent entry that this helper did not make; it is left alone"};
-    }
+    TTarget target;
+    if (TRefusal refusal = ReadTarget(Netlink, Request, target, false))
+        return refusal;
+    if (TRefusal refusal = CheckDelete(Request, target))
+        return refusal;
     if (const int error = rtnl::DeleteNeighbour(Netlink, Request.IfIndex, Request.IP); error != 0)
-        return SystemRefusal(error, "the entry for " + address);
+        return SystemRefusal(error, "the entry for " + AddressText(Request.IP));
     return {};
 }
 

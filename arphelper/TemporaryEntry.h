@@ -1,37 +1,27 @@
 #pragma once
 
-// The neighbour table work of the ARP helper: the one temporary entry it holds, the removal of
-// entries that are not permanent, and the clean-up of entries left by a helper that was killed.
+// The neighbour table work behind a temporary entry, shared by the ARP service and by the tool
+// run as root: what the host knows about a target, the marked entry placed and taken out, the
+// removal of an entry that found nobody, and the clean-up of marked entries past any hold.
 
 #include "arphelper/HelperRequest.h"
 #include "net/RouteNetlink.h"
 
 namespace qubra::arphelper {
 
-// The abstract socket name that tells other helpers this address's entry has a live holder.
-class TLiveName {
-public:
-    TLiveName() = default;
-    ~TLiveName();
-    TLiveName(const TLiveName&) = delete;
-    TLiveName& operator=(const TLiveName&) = delete;
-    // False when another process holds the name (or no socket could be made).
-    bool Bind(int IfIndex, std::uint32_t IP);
+// Link, route, gateways, the link's subnets and the entry at the address; with Probe, where no
+// station is known there, whether one answers an ARP request.
+TRefusal ReadTarget(rtnl::TRouteNetlink& Netlink, const THelperRequest& Request, TTarget& Target, bool Probe);
 
-private:
-    int Fd = -1;
-};
-
-// Removes every marked entry whose holder is gone.
+// Removes every marked entry older than the longest hold: no live hold is that old.
 void SweepLeftovers(rtnl::TRouteNetlink& Netlink);
 
-// Checks the target and places the marked entry; Name stays bound while it is held.
-TRefusal PlaceEntry(rtnl::TRouteNetlink& Netlink, const THelperRequest& Request, TLiveName& Name);
+// Checks the target and places the marked entry.
+TRefusal PlaceEntry(rtnl::TRouteNetlink& Netlink, const THelperRequest& Request);
 // Takes the held entry out again, when it is still the one placed.
 void RemoveEntry(rtnl::TRouteNetlink& Netlink, const THelperRequest& Request);
 
-// Removes an entry that is not permanent, or a permanent one on a link without ARP, where it
-// resolves nothing.
+// Removes an entry that found nobody; any other is refused.
 TRefusal DeleteEntry(rtnl::TRouteNetlink& Netlink, const THelperRequest& Request);
 
 } // namespace qubra::arphelper

@@ -2,28 +2,33 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include <arpa/inet.h>
-#include <dlfcn.h>
+#include <linux/capability.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
+#include <sys/syscall.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include "arphelper/TemporaryEntry.h"
 #include "net/ARPHelperProtocol.h"
 
 namespace qubra {
 
 namespace {
 
-// The helper acts within milliseconds; this only ends the wait for one that hangs.
+// The service acts within milliseconds; this only ends the wait for one that hangs.
 constexpr int kAnswerWaitMs = 10000;
 constexpr std::size_t kAnswerLimit = 512;
+// A user at the limit waits for one of their holds to end: none lasts longer than the limit.
+constexpr auto kFreeHoldWait = std::chrono::seconds(kARPHelperHoldLimitSeconds + 2);
+constexpr auto kFreeHoldRetry = std::chrono::milliseconds(250);
 
 thread_local std::string LastText;
 
@@ -42,109 +47,44 @@ std::string MACText(const std::uint8_t* MAC)
     return text;
 }
 
-std::string MissingRight(const std::string& Program, const std::string& Reason)
+std::uint32_t MissingRight(std::uint32_t Code, const std::string& Reason)
 {
-    return "Changing the ARP table needs the right CAP_NET_ADMIN, which only the helper " + Program +
-           " holds, and " + Reason +
-           ". Ask an administrator to add you to the group qubra232, then log in again.";
+    LastText = std::string("Changing the ARP table needs the right CAP_NET_ADMIN, which only the service ") +
+               kARPServiceProgram + " holds, and " + Reason +
+               ". Ask an administrator to add you to the group qubra232, then log in again.";
+    return Code;
 }
 
-bool SendAll(int Fd, const std::string& Text)
+bool HasNetAdmin()
 {
-    for (std::size_t sent = 0; sent < Text.size();) {
-        const ssize_t n = send(Fd, Text.data() + sent, Text.size() - sent, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        sent += static_cast<std::size_t>(n);
-    }
-    return true;
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2]{};
+    return syscall(SYS_capget, &header, data) == 0 &&
+           (data[CAP_NET_ADMIN / 32].effective & (1u << (CAP_NET_ADMIN % 32))) != 0;
 }
 
-} // namespace
-
-std::string ARPHelperProgramPath(const void* Anchor)
+// A refusal's own text, unless it only names what the system's text for Code says.
+std::uint32_t Refused(std::uint32_t Code, const std::string& Text)
 {
-    // Never from the environment with raised rights: secure_getenv is empty then.
-    if (const char* path = secure_getenv("QUBRA_ARPHELPER"); path != nullptr && *path != '\0')
-        return path;
-    Dl_info info{};
-    if (dladdr(Anchor, &info) == 0 || info.dli_fname == nullptr)
-        return kARPHelperProgram;
-    const std::string module = info.dli_fname;
-    return module.substr(0, module.rfind('/') + 1) + kARPHelperProgram;
+    const std::string system = std::string(": ") + std::strerror(static_cast<int>(Code));
+    const bool systemOnly = Text.size() >= system.size() && Text.compare(Text.size() - system.size(), system.size(), system) == 0;
+    LastText = systemOnly ? "" : Text;
+    return Code;
 }
 
-TARPHelperClient::TARPHelperClient(std::string Program) : Program(std::move(Program)) {}
-
-TARPHelperClient::~TARPHelperClient()
-{
-    // The end of input is the helper's signal to take its entry out.
-    for (THelper& helper : Holds)
-        Finish(helper);
-}
-
-std::string TARPHelperClient::LastError()
-{
-    return LastText;
-}
-
-std::uint32_t TARPHelperClient::Start(const std::string& Request, THelper& Helper)
-{
-    int ends[2];
-    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
-        return static_cast<std::uint32_t>(errno);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, ends[1], STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
-    // A process group of its own: a Ctrl-C meant for this program does not reach the helper,
-    // which ends its hold when this program's end of the socket closes.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t none, all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    posix_spawnattr_setflags(&attributes,
-                             POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setsigdefault(&attributes, &all);
-    std::string program = Program;
-    char* arguments[] = {program.data(), nullptr};
-    char* environment[] = {nullptr};
-    const int error = posix_spawn(&Helper.Pid, Program.c_str(), &actions, &attributes, arguments, environment);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    close(ends[1]);
-    if (error != 0) {
-        close(ends[0]);
-        Helper.Pid = -1;
-        LastText = MissingRight(Program, error == ENOENT   ? "it is not there"
-                                         : error == EACCES ? "this user may not run it"
-                                                           : std::string("it cannot be started: ") +
-                                                                 std::strerror(error));
-        return static_cast<std::uint32_t>(error);
-    }
-    Helper.Fd = ends[0];
-    if (!SendAll(Helper.Fd, Request))
-        return EIO; // its answer, or its end, tells more
-    return 0;
-}
-
-std::uint32_t TARPHelperClient::Await(THelper& Helper)
+// Reads one answer line; 0, its error code with its text in LastText, or EIO/ETIMEDOUT.
+std::uint32_t Await(int Fd)
 {
     std::string answer;
     char buffer[128];
     while (answer.find('\n') == std::string::npos && answer.size() < kAnswerLimit) {
-        pollfd wait{Helper.Fd, POLLIN, 0};
+        pollfd wait{Fd, POLLIN, 0};
         const int ready = poll(&wait, 1, kAnswerWaitMs);
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready <= 0)
             return ETIMEDOUT;
-        const ssize_t got = recv(Helper.Fd, buffer, sizeof buffer, 0);
+        const ssize_t got = recv(Fd, buffer, sizeof buffer, 0);
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)
@@ -153,71 +93,145 @@ std::uint32_t TARPHelperClient::Await(THelper& Helper)
     }
     if (answer.rfind("ok\n", 0) == 0)
         return 0;
-    int code = 0;
-    if (std::sscanf(answer.c_str(), "error %d", &code) != 1 || code <= 0)
+    int code = 0, length = 0;
+    if (std::sscanf(answer.c_str(), "error %d %n", &code, &length) != 1 || code <= 0 || length == 0)
         return EIO;
     if (code == EPERM)
-        LastText = MissingRight(Program, "it does not hold that right");
-    return static_cast<std::uint32_t>(code);
+        return MissingRight(EPERM, "this user may not use it");
+    return Refused(static_cast<std::uint32_t>(code),
+                   answer.substr(static_cast<std::size_t>(length), answer.find('\n') - static_cast<std::size_t>(length)));
 }
 
-void TARPHelperClient::Finish(THelper& Helper)
+} // namespace
+
+std::string ARPServiceSocketPath()
 {
-    if (Helper.Fd >= 0)
-        close(Helper.Fd);
-    Helper.Fd = -1;
-    if (Helper.Pid > 0)
-        while (waitpid(Helper.Pid, nullptr, 0) < 0 && errno == EINTR) {
+    // Never from the environment with raised rights: secure_getenv is empty then.
+    if (const char* path = secure_getenv("QUBRA_ARPD_SOCKET"); path != nullptr && *path != '\0')
+        return path;
+    return kARPServiceSocket;
+}
+
+TARPHelperClient::TARPHelperClient(std::string SocketPath) : SocketPath(std::move(SocketPath)) {}
+
+TARPHelperClient::~TARPHelperClient()
+{
+    for (THold& hold : Holds)
+        Release(hold);
+}
+
+std::string TARPHelperClient::LastError()
+{
+    return LastText;
+}
+
+void TARPHelperClient::ClearLastError()
+{
+    LastText.clear();
+}
+
+std::uint32_t TARPHelperClient::Ask(const std::string& Request, int& Fd)
+{
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (SocketPath.size() >= sizeof address.sun_path)
+        return MissingRight(ENAMETOOLONG, "its socket " + SocketPath + " cannot be named");
+    std::memcpy(address.sun_path, SocketPath.data(), SocketPath.size());
+    for (const auto deadline = std::chrono::steady_clock::now() + kFreeHoldWait;;) {
+        Fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (Fd < 0)
+            return static_cast<std::uint32_t>(errno);
+        std::uint32_t code = 0;
+        if (connect(Fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+            code = static_cast<std::uint32_t>(errno);
+            if ((code == ENOENT || code == ECONNREFUSED) && HasNetAdmin()) {
+                close(Fd);
+                Fd = -1;
+                return Direct(Request);
+            }
+            if (code == ENOENT || code == ECONNREFUSED)
+                code = MissingRight(code, "its socket " + SocketPath + " is not there");
+            else if (code == EACCES)
+                code = MissingRight(code, "this user may not use its socket " + SocketPath);
+        } else {
+            // A refusal at once may close the service's end before the request is out: its
+            // answer is still there to read.
+            send(Fd, Request.data(), Request.size(), MSG_NOSIGNAL);
+            code = Await(Fd);
         }
-    Helper.Pid = -1;
+        if (code == 0)
+            return 0;
+        close(Fd);
+        Fd = -1;
+        if (code != EAGAIN || std::chrono::steady_clock::now() >= deadline)
+            return code;
+        std::this_thread::sleep_for(kFreeHoldRetry);
+    }
+}
+
+std::uint32_t TARPHelperClient::Direct(const std::string& Request)
+{
+    arphelper::THelperRequest request;
+    arphelper::TRefusal refusal = arphelper::ParseRequest(Request, request);
+    if (!refusal) {
+        rtnl::TRouteNetlink netlink;
+        if (netlink.OpenError != 0)
+            return static_cast<std::uint32_t>(netlink.OpenError);
+        arphelper::SweepLeftovers(netlink);
+        refusal = request.Kind == arphelper::THelperRequest::TKind::Hold ? arphelper::PlaceEntry(netlink, request)
+                                                                          : arphelper::DeleteEntry(netlink, request);
+    }
+    return Refused(static_cast<std::uint32_t>(refusal.Code), refusal.Text);
+}
+
+void TARPHelperClient::Release(THold& Hold)
+{
+    if (Hold.Fd >= 0) {
+        // Any input ends the hold; the answer comes once the entry is out.
+        send(Hold.Fd, "release\n", 8, MSG_NOSIGNAL);
+        Await(Hold.Fd);
+        close(Hold.Fd);
+    } else if (arphelper::THelperRequest request; !arphelper::ParseRequest(Hold.Request, request)) {
+        rtnl::TRouteNetlink netlink;
+        arphelper::RemoveEntry(netlink, request);
+    }
+    Hold.Fd = -1;
 }
 
 std::uint32_t TARPHelperClient::Hold(const MIB_IPNETROW& Row)
 {
     LastText.clear();
-    THelper helper;
-    helper.Row = Row;
-    std::uint32_t code = Start("hold " + std::to_string(Row.dwIndex) + " " + IPText(Row.dwAddr) + " " +
-                                   MACText(Row.bPhysAddr) + " " + std::to_string(kARPHelperHoldLimitSeconds) + "\n",
-                               helper);
-    if (code == 0 || helper.Fd >= 0)
-        code = Await(helper);
-    if (code != 0) {
-        Finish(helper);
+    THold hold;
+    hold.Row = Row;
+    hold.Request = "hold " + std::to_string(Row.dwIndex) + " " + IPText(Row.dwAddr) + " " + MACText(Row.bPhysAddr) +
+                   " " + std::to_string(kARPHelperHoldLimitSeconds) + "\n";
+    if (const std::uint32_t code = Ask(hold.Request, hold.Fd); code != 0)
         return code;
-    }
     std::lock_guard guard(Lock);
-    Holds.push_back(helper);
+    Holds.push_back(hold);
     return 0;
 }
 
 std::uint32_t TARPHelperClient::Delete(const MIB_IPNETROW& Row)
 {
     LastText.clear();
-    bool holderGone = false;
     {
         std::lock_guard guard(Lock);
-        const auto held = std::find_if(Holds.begin(), Holds.end(), [&](const THelper& helper) {
-            return helper.Row.dwIndex == Row.dwIndex && helper.Row.dwAddr == Row.dwAddr;
+        const auto held = std::find_if(Holds.begin(), Holds.end(), [&](const THold& hold) {
+            return hold.Row.dwIndex == Row.dwIndex && hold.Row.dwAddr == Row.dwAddr;
         });
         if (held != Holds.end()) {
-            THelper helper = *held;
+            THold hold = *held;
             Holds.erase(held);
-            // Any input ends the hold; the answer comes once the entry is out.
-            const std::uint32_t code = SendAll(helper.Fd, "release\n") ? Await(helper) : EIO;
-            Finish(helper);
-            if (code == 0)
-                return 0;
-            holderGone = true;
+            Release(hold);
+            return 0;
         }
     }
-    THelper helper;
-    std::uint32_t code = Start("delete " + std::to_string(Row.dwIndex) + " " + IPText(Row.dwAddr) + "\n", helper);
-    if (code == 0 || helper.Fd >= 0)
-        code = Await(helper);
-    Finish(helper);
-    // A holder that was killed left its entry to the next helper, which removed it on start.
-    return holderGone && code == ENOENT ? 0 : code;
+    int fd = -1;
+    const std::uint32_t code = Ask("delete " + std::to_string(Row.dwIndex) + " " + IPText(Row.dwAddr) + "\n", fd);
+    if (fd >= 0)
+        close(fd);
+    return code;
 }
 
 } // namespace qubra

@@ -1,9 +1,11 @@
 #pragma once
 
-// The address-resolution module's side of the ARP helper program: it starts the helper for each
-// change of the neighbour table and keeps each temporary entry's helper running while the entry
-// is held. The entry goes when it is deleted, when this object goes, or when this process ends
-// in any way (the helper sees its end of the socket close).
+// The address-resolution module's side of the ARP service qubra-arpd: each temporary entry is
+// one connection to the service, kept open while the entry is held. The entry goes when it is
+// deleted, when this object goes, when this process ends in any way (the service sees the
+// connection close), and at the latest when the service's own clock ends the hold.
+// Run as root where no service listens, the module places the entry itself, under the same
+// checks.
 
 #include <cstdint>
 #include <mutex>
@@ -16,39 +18,40 @@ namespace qubra {
 
 class TARPHelperClient {
 public:
-    explicit TARPHelperClient(std::string Program);
+    explicit TARPHelperClient(std::string SocketPath);
     ~TARPHelperClient();
     TARPHelperClient(const TARPHelperClient&) = delete;
     TARPHelperClient& operator=(const TARPHelperClient&) = delete;
 
-    // 0 or the errno; a failure that needs more than the errno's text leaves it in LastError.
+    // 0 or the errno; the text of a refusal or of a missing right is left in LastError. When the
+    // user holds the most entries one user may, it waits for one of them to end.
     std::uint32_t Hold(const MIB_IPNETROW& Row);
-    // The held entry is released; any other goes through a helper of its own.
+    // The held entry is released; of any other only one that found nobody may go.
     std::uint32_t Delete(const MIB_IPNETROW& Row);
 
-    // The text for the calling thread's last failure, when the system's text for the code is not
-    // enough (the helper could not act); empty otherwise.
+    // The text for the calling thread's last failure; empty when the system's text for the code
+    // says enough.
     static std::string LastError();
+    static void ClearLastError();
 
 private:
-    struct THelper {
-        int Pid = -1;
-        int Fd = -1;
+    struct THold {
+        int Fd = -1; // -1: placed by this process itself
         MIB_IPNETROW Row{};
+        std::string Request;
     };
-    std::string Program;
+    std::string SocketPath;
     std::mutex Lock;
-    std::vector<THelper> Holds;
+    std::vector<THold> Holds;
 
-    // Starts the helper with Request; 0 or the errno, Helper filled on success.
-    std::uint32_t Start(const std::string& Request, THelper& Helper);
-    // Reads the helper's answer line; 0, or its error code.
-    std::uint32_t Await(THelper& Helper);
-    static void Finish(THelper& Helper);
+    // Connects, sends Request and reads the first answer; Fd stays open on success.
+    std::uint32_t Ask(const std::string& Request, int& Fd);
+    // The same request done in this process, when it holds the right and no service listens.
+    std::uint32_t Direct(const std::string& Request);
+    static void Release(THold& Hold);
 };
 
-// Where the helper program is: QUBRA_ARPHELPER for a program without raised rights, otherwise
-// beside the module file that Anchor lies in.
-std::string ARPHelperProgramPath(const void* Anchor);
+// QUBRA_ARPD_SOCKET for a program without raised rights, otherwise the service's own socket.
+std::string ARPServiceSocketPath();
 
 } // namespace qubra

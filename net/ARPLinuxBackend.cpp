@@ -1,8 +1,8 @@
 // The host's library on Linux: the neighbour table, the address list and the route lookup over
 // rtnetlink (libnl-route-3), and SendARP as an ARP request on a packet socket. Every call opens
 // its own netlink connection, so it works in the network namespace of the calling thread.
-// Changes of the neighbour table go through the ARP helper program, the only one that holds the
-// right for them, also when this process would have it.
+// Changes of the neighbour table go through the ARP service, the only one that holds the right
+// for them; run as root where no service listens, this process makes them under the same checks.
 
 #include <algorithm>
 #include <cerrno>
@@ -23,6 +23,7 @@
 #include <unistd.h>
 
 #include "net/ARPHelperClient.h"
+#include "net/ARPProbe.h"
 #include "net/IPHelper.h"
 #include "net/RouteNetlink.h"
 
@@ -98,9 +99,10 @@ int ReadAddressRows(TRouteNetlink& Netlink, std::vector<MIB_IPADDRROW>& Rows)
     return error;
 }
 
-// Only the temporary static entry is ever made; the helper checks its place.
+// Only the temporary static entry is ever made; the service checks its place.
 std::uint32_t CreateEntry(TARPHelperClient& Helper, const MIB_IPNETROW& Row)
 {
+    TARPHelperClient::ClearLastError();
     if (Row.dwIndex == 0 || Row.dwIndex > INT_MAX)
         return Failed(ENODEV);
     if (!IsUnicast(Row.dwAddr) || Row.dwType != MIB_IPNET_TYPE_STATIC || Row.dwPhysAddrLen != 6 ||
@@ -113,68 +115,11 @@ std::uint32_t CreateEntry(TARPHelperClient& Helper, const MIB_IPNETROW& Row)
 // Any row the table shows can be named, also one the kernel filed under 0.0.0.0.
 std::uint32_t DeleteEntry(TARPHelperClient& Helper, const MIB_IPNETROW& Row)
 {
+    TARPHelperClient::ClearLastError();
     if (Row.dwIndex == 0 || Row.dwIndex > INT_MAX)
         return Failed(ENODEV);
     const std::uint32_t code = Helper.Delete(Row);
     return code != 0 ? Failed(static_cast<int>(code)) : 0;
-}
-
-struct __attribute__((packed)) TARPFrame {
-    std::uint16_t HardwareType;
-    std::uint16_t ProtocolType;
-    std::uint8_t HardwareLength;
-    std::uint8_t ProtocolLength;
-    std::uint16_t Operation;
-    std::uint8_t SenderMAC[6];
-    std::uint32_t SenderIP;
-    std::uint8_t TargetMAC[6];
-    std::uint32_t TargetIP;
-};
-static_assert(sizeof(TARPFrame) == 28);
-
-// Broadcasts a who-has on the interface and waits for the answer of DestIP.
-int RequestOnWire(int Fd, int IfIndex, const std::vector<std::uint8_t>& OwnMAC, std::uint32_t SrcIP,
-                  std::uint32_t DestIP, std::uint8_t* Answer)
-{
-    sockaddr_ll here{};
-    here.sll_family = AF_PACKET;
-    here.sll_protocol = htons(ETH_P_ARP);
-    here.sll_ifindex = IfIndex;
-    if (bind(Fd, reinterpret_cast<sockaddr*>(&here), sizeof here) != 0)
-        return errno;
-    sockaddr_ll everyone = here;
-    everyone.sll_halen = 6;
-    std::memset(everyone.sll_addr, 0xFF, 6);
-
-    TARPFrame request{};
-    request.HardwareType = htons(ARPHRD_ETHER);
-    request.ProtocolType = htons(ETH_P_IP);
-    request.HardwareLength = 6;
-    request.ProtocolLength = 4;
-    request.Operation = htons(ARPOP_REQUEST);
-    std::memcpy(request.SenderMAC, OwnMAC.data(), 6);
-    request.SenderIP = SrcIP;
-    request.TargetIP = DestIP;
-    if (sendto(Fd, &request, sizeof request, 0, reinterpret_cast<sockaddr*>(&everyone),
-               sizeof everyone) < 0)
-        return errno;
-
-    const auto deadline = std::chrono::steady_clock::now() + kAnswerWait;
-    for (auto now = std::chrono::steady_clock::now(); now < deadline;
-         now = std::chrono::steady_clock::now()) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
-        pollfd wait{Fd, POLLIN, 0};
-        if (poll(&wait, 1, static_cast<int>(left.count())) <= 0)
-            continue; // time-out (ends the loop) or a signal
-        TARPFrame reply{};
-        if (recv(Fd, &reply, sizeof reply, 0) == static_cast<ssize_t>(sizeof reply) &&
-            reply.Operation == htons(ARPOP_REPLY) && reply.HardwareLength == 6 &&
-            reply.SenderIP == DestIP) {
-            std::memcpy(Answer, reply.SenderMAC, 6);
-            return 0;
-        }
-    }
-    return EHOSTUNREACH;
 }
 
 // The MAC the host's neighbour table holds for DestIP on IfIndex, in a state that datagrams
@@ -238,18 +183,13 @@ std::uint32_t LinuxSendARP(std::uint32_t DestIP, std::uint32_t SrcIP, void* MAC,
         return Failed(EHOSTUNREACH);
 
     std::uint8_t answer[6] = {};
-    int error;
-    TFd packet(socket(AF_PACKET, SOCK_DGRAM | SOCK_CLOEXEC, htons(ETH_P_ARP)));
-    if (packet.Fd >= 0) {
-        error = RequestOnWire(packet.Fd, route.IfIndex, link.Address,
-                              SrcIP != 0 ? SrcIP : route.PreferredSource, DestIP, answer);
-        // The answer on the wire leaves the host's own entry as it was; datagrams follow that.
-        if (error == 0)
-            KernelEntry(netlink, route.IfIndex, DestIP, answer);
-    } else if (errno == EPERM || errno == EACCES)
+    int error = ProbeOnWire(route.IfIndex, link.Address, SrcIP != 0 ? SrcIP : route.PreferredSource, DestIP,
+                            kAnswerWait, answer);
+    // The answer on the wire leaves the host's own entry as it was; datagrams follow that.
+    if (error == 0)
+        KernelEntry(netlink, route.IfIndex, DestIP, answer);
+    else if (error == EPERM || error == EACCES)
         error = KernelResolve(netlink, route.IfIndex, DestIP, answer);
-    else
-        error = errno;
     if (error != 0)
         return Failed(error);
     std::memcpy(MAC, answer, 6);
@@ -289,8 +229,7 @@ extern "C" __attribute__((visibility("default"))) int QubraOpenIPHelper(TIPHelpe
     if (TRouteNetlink probe; probe.OpenError != 0)
         return probe.OpenError;
     // Shared by the operations: the entries it holds go when the library is released.
-    auto helper = std::make_shared<TARPHelperClient>(
-        ARPHelperProgramPath(reinterpret_cast<const void*>(&QubraOpenIPHelper)));
+    auto helper = std::make_shared<TARPHelperClient>(ARPServiceSocketPath());
     Library->GetIpNetTable = LinuxReadTable<MIB_IPNETROW, ReadNeighbourRows>;
     Library->CreateIpNetEntry = [helper](const MIB_IPNETROW& Row) { return CreateEntry(*helper, Row); };
     Library->DeleteIpNetEntry = [helper](const MIB_IPNETROW& Row) { return DeleteEntry(*helper, Row); };

@@ -7,8 +7,8 @@
 // All host work goes through the operation table of net/IPHelper.h, loaded on first need.
 // Tests install the in-memory table of net/ARPMemoryBackend.h with TScopedIPHelper.
 //
-// Rights on Linux: changing the table needs CAP_NET_ADMIN, which only the helper program
-// qubra-arphelper holds; the backend has it make every change. The ARP request needs CAP_NET_RAW
+// Rights on Linux: changing the table needs CAP_NET_ADMIN, which only the service
+// qubra-arpd holds; the backend has it make every change. The ARP request needs CAP_NET_RAW
 // (without it the kernel is asked to resolve the address instead). Operations run in the
 // network namespace of the calling thread.
 

@@ -9,6 +9,7 @@
 #include <linux/rtnetlink.h>
 #include <net/if.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <netlink/route/addr.h>
 #include <netlink/route/link.h>
@@ -196,7 +197,24 @@ int ReadNeighbours(TRouteNetlink& Netlink, std::vector<TNeighbour>& Neighbours)
         }
         if (attributes[NDA_PROTOCOL] != nullptr)
             neighbour.Protocol = nla_get_u8(attributes[NDA_PROTOCOL]);
+        if (attributes[NDA_CACHEINFO] != nullptr && nla_len(attributes[NDA_CACHEINFO]) >= int(sizeof(nda_cacheinfo)))
+            neighbour.AgeSeconds = static_cast<long>(
+                static_cast<const nda_cacheinfo*>(nla_data(attributes[NDA_CACHEINFO]))->ndm_updated /
+                static_cast<unsigned long>(sysconf(_SC_CLK_TCK)));
         Neighbours.push_back(neighbour);
+    });
+}
+
+int ReadGateways(TRouteNetlink& Netlink, std::vector<std::uint32_t>& Gateways)
+{
+    rtmsg header{};
+    header.rtm_family = AF_INET;
+    header.rtm_table = RT_TABLE_UNSPEC;
+    return Netlink.TalkObjects(Request(RTM_GETROUTE, NLM_F_DUMP, header), [&](nl_object* Object) {
+        auto* route = reinterpret_cast<rtnl_route*>(Object);
+        for (int i = 0; i < rtnl_route_get_nnexthops(route); ++i)
+            if (const std::uint32_t gateway = IPOf(rtnl_route_nh_get_gateway(rtnl_route_nexthop_n(route, i))))
+                Gateways.push_back(gateway);
     });
 }
 

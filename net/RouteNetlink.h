@@ -71,6 +71,7 @@ struct TNeighbour {
     std::uint32_t MACLength = 0;
     std::uint16_t State = 0;   // NUD_*
     std::uint8_t Protocol = 0; // who made it
+    long AgeSeconds = 0;       // since its state or address last changed
 };
 // The IPv4 neighbour table.
 int ReadNeighbours(TRouteNetlink& Netlink, std::vector<TNeighbour>& Neighbours);
@@ -81,6 +82,9 @@ struct TAddress {
     int PrefixLength = 0;
     std::uint32_t Broadcast = 0;
 };
+// The gateways of every IPv4 route of every table.
+int ReadGateways(TRouteNetlink& Netlink, std::vector<std::uint32_t>& Gateways);
+
 // The host's IPv4 addresses.
 int ReadAddresses(TRouteNetlink& Netlink, std::vector<TAddress>& Addresses);
 

@@ -23,7 +23,8 @@ multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 expected=(
   /usr/bin/qubra232 /usr/bin/qubra-cli /usr/bin/qubra-sim
   "/usr/lib/$multiarch/qubra232/qubra-iphelper.so"
-  "/usr/lib/$multiarch/qubra232/qubra-arphelper"
+  "/usr/lib/$multiarch/qubra232/qubra-arpd"
+  /lib/systemd/system/qubra-arpd.socket /lib/systemd/system/qubra-arpd.service
   /usr/share/qubra232/cesky.lng.xml /usr/share/qubra232/english.lng.xml
   /usr/share/applications/org.example.qubra232.desktop
   /usr/share/metainfo/org.example.qubra232.metainfo.xml
@@ -36,7 +37,7 @@ expected=(
 for file in "${expected[@]}"; do
   grep -qxF "$file" "$tmp/files" || fail "the package lacks $file"
 done
-helper=/usr/lib/$multiarch/qubra232/qubra-arphelper
+helper=/usr/lib/$multiarch/qubra232/qubra-arpd
 
 # The files as the package holds them.
 dpkg-deb -x "$deb" "$tmp/content"
@@ -51,6 +52,7 @@ for page in "$tmp"/content/usr/share/man/man1/*.1.gz; do
 done
 
 # Runs inside the throw-away root: install, check, run, purge, check that nothing is left.
+# Without a running systemd there, the socket is enabled but not started.
 cat >"$tmp/in-root.sh" <<'INNER'
 set -eu
 deb=$1 helper=$2
@@ -60,9 +62,17 @@ getent group qubra232 >/dev/null || fail "no group qubra232 after the install"
 for program in /usr/bin/qubra232 /usr/bin/qubra-cli /usr/bin/qubra-sim; do
   [ -z "$(getcap "$program")" ] || fail "$program carries capabilities"
 done
-[ "$(stat -c '%U:%G %a' "$helper")" = "root:qubra232 750" ] ||
-  fail "the helper is $(stat -c '%U:%G %a' "$helper")"
-getcap "$helper" | grep -q 'cap_net_admin=ep' || fail "the helper lacks its capability"
+# The service carries no file capability: systemd runs it as root, bounded to CAP_NET_ADMIN.
+[ "$(stat -c '%U:%G %a' "$helper")" = "root:root 755" ] || fail "the service is $(stat -c '%U:%G %a' "$helper")"
+[ -z "$(getcap "$helper")" ] || fail "the service carries capabilities"
+[ -L /etc/systemd/system/sockets.target.wants/qubra-arpd.socket ] || fail "the socket unit is not enabled"
+grep -qx "ExecStart=$helper" /lib/systemd/system/qubra-arpd.service || fail "the service unit names another program"
+if command -v systemd-analyze >/dev/null; then
+  systemd-analyze verify /lib/systemd/system/qubra-arpd.socket /lib/systemd/system/qubra-arpd.service ||
+    fail "systemd-analyze verify"
+else
+  echo "no systemd-analyze here: the units are not verified"
+fi
 # Reinstalling keeps the group and does not fail on it.
 dpkg -i "$deb" >/dev/null || fail "a second dpkg -i"
 version=$(qubra-cli --version) || fail "qubra-cli --version"

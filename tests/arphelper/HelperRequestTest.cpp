@@ -1,5 +1,6 @@
 #include "arphelper/HelperRequest.h"
 
+#include <array>
 #include <cerrno>
 #include <string>
 
@@ -192,14 +193,40 @@ TEST(HelperRequest, SubnetEdgesFollowThePrefixOfTheTargetsInterface)
     EXPECT_FALSE(HoldRefusal(IP(10, 81, 0, 255), target));
 }
 
-TEST(HelperRequest, HoldNeedsALinkWithARPAndNoPermanentEntryOfAnotherMaker)
+TEST(HelperRequest, HoldNeedsALinkWithARPAndNoEntryOfAnotherStationOrMaker)
 {
     TTarget target = LanTarget();
     target.LinkDoesARP = false;
     EXPECT_EQ(HoldRefusal(IP(10, 81, 0, 50), target).Code, EOPNOTSUPP);
-    target = LanTarget();
-    target.ForeignEntry = true;
-    const TRefusal foreign = HoldRefusal(IP(10, 81, 0, 50), target);
-    EXPECT_EQ(foreign.Code, EEXIST);
-    EXPECT_NE(foreign.Text.find("10.81.0.50 has a permanent entry"), std::string::npos) << foreign.Text;
+
+    // What stands at the address: the hold's and the deletion's answer to it.
+    using TEntry = TTarget::TEntry;
+    const std::array<std::uint8_t, 6> other{0x02, 0, 0, 0, 0, 0x77}, device{0x02, 0x20, 0x4a, 0x12, 0xab, 0xcd};
+    const struct {
+        TEntry Entry;
+        std::array<std::uint8_t, 6> MAC;
+        bool Gateway;
+        int Hold, Delete;
+        const char* Text;
+    } cases[] = {
+        {TEntry::None, {}, false, 0, ENOENT, ""},
+        {TEntry::FoundNobody, {}, false, 0, 0, ""},
+        {TEntry::Live, other, false, EADDRINUSE, EADDRINUSE, "10.81.0.50 is answered by the station 02:00:00:00:00:77"},
+        {TEntry::Live, device, false, 0, EADDRINUSE, "answered by the station 02:20:4a:12:ab:cd"},
+        {TEntry::Static, {}, false, EACCES, EACCES, "10.81.0.50 has a static entry that the tool did not make"},
+        {TEntry::Marked, {}, false, EBUSY, EBUSY, "10.81.0.50 is held by another request"},
+        {TEntry::None, {}, true, EADDRINUSE, ENOENT, "10.81.0.50 is the gateway of a route"},
+    };
+    THelperRequest deletion = Parsed("delete 3 10.81.0.50\n");
+    for (const auto& c : cases) {
+        target = LanTarget();
+        target.Entry = c.Entry;
+        target.StationMAC = c.MAC;
+        target.Gateway = c.Gateway;
+        const TRefusal hold = HoldRefusal(IP(10, 81, 0, 50), target), removal = CheckDelete(deletion, target);
+        SCOPED_TRACE(static_cast<int>(c.Entry));
+        EXPECT_EQ(hold.Code, c.Hold) << hold.Text;
+        EXPECT_EQ(removal.Code, c.Delete) << removal.Text;
+        EXPECT_NE((hold ? hold.Text : removal.Text).find(c.Text), std::string::npos) << hold.Text << removal.Text;
+    }
 }
