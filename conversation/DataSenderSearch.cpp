@@ -147,7 +147,8 @@ std::string TfDataSender::SearchByMAC(const std::string& MACText, const std::str
     return result;
 }
 
-void TfDataSender::RunBroadcastSearch(const std::function<bool(TDataPacket&, const TMyPacket&)>& Answer)
+void TfDataSender::RunBroadcastSearch(const std::function<bool(TDataPacket&, const TMyPacket&)>& Answer,
+                                      bool Streaming)
 {
     RunWithFinally(
         [&] {
@@ -158,7 +159,7 @@ void TfDataSender::RunBroadcastSearch(const std::function<bool(TDataPacket&, con
             AwaitAnswers(
                 kSearchCycleMs, CycleCount(AnswerTimeout, kSearchCycleMs, 1),
                 [&](const TMyPacket& packet) { return found = Answer(*record, packet); },
-                [&] { return found; });
+                [&] { return found; }, false, Streaming);
         },
         [&] {
             MySock.SetBroadCastAccept(false);

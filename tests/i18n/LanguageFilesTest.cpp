@@ -3,6 +3,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "i18n/Language.h"
 #include "i18n/Messages.h"
@@ -25,14 +26,23 @@ std::string KeyStem(std::string_view text)
     return stem;
 }
 
+// The designed keys and those of the device list.
+std::vector<TMessage> CatalogueMessages()
+{
+    std::vector<TMessage> all(AllMessages.begin(), AllMessages.end());
+    all.insert(all.end(), DeviceListMessages.begin(), DeviceListMessages.end());
+    return all;
+}
+
 TEST(MessageCatalogue, HoldsEveryKeyOnceEachFormedFromItsText)
 {
     std::set<std::string_view> keys;
-    for (const TMessage& message : AllMessages) {
+    for (const TMessage& message : CatalogueMessages()) {
         EXPECT_TRUE(keys.insert(message.Key).second) << "twice: " << message.Key;
         EXPECT_EQ(message.Key.substr(0, message.Key.find_last_not_of("0123456789") + 1), KeyStem(message.Text));
     }
-    EXPECT_EQ(keys.size(), 77u);
+    EXPECT_EQ(AllMessages.size(), 77u);
+    EXPECT_EQ(keys.size(), AllMessages.size() + DeviceListMessages.size());
     for (const TMessage& variant :
          {msgZarizeniNebyloExclamation, msgZarizeniNebyloFullStop, msgZarizeniNebylo0FullStop, msgTotoNeniPlatnaMAC})
         EXPECT_EQ(variant.Key.substr(0, variant.Key.find_last_not_of("0123456789") + 1), KeyStem(variant.Text));
@@ -47,7 +57,7 @@ TEST(LanguageFiles, EachHoldsExactlyTheCatalogueKeys)
             EXPECT_TRUE(HasAttribute(entry, "text")) << fileName << ": " << NodeName(entry);
             EXPECT_TRUE(texts.emplace(NodeName(entry), Attribute(entry, "text")).second) << fileName << ": " << NodeName(entry);
         }
-        for (const TMessage& message : AllMessages) {
+        for (const TMessage& message : CatalogueMessages()) {
             const auto entry = texts.find(std::string(message.Key));
             if (entry == texts.end()) {
                 ADD_FAILURE() << fileName << " lacks " << message.Key;
