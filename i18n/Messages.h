@@ -100,7 +100,7 @@ inline constexpr TMessage msgMACAdresa{"MACadresa", "MAC adresa"};
 inline constexpr TMessage msgIPAdresa1{"IPadresa1", "IP adresa"};
 inline constexpr TMessage msgRozhrani{"Rozhraní", "Rozhraní"};
 inline constexpr TMessage msgStav{"Stav", "Stav"};
-inline constexpr TMessage msgVPodsitiRozhra{"Vpodsítírozhra", "V podsíti rozhraní"};
+inline constexpr TMessage msgVPodsitiRozhra{"Vpodsítirozhra", "V podsíti rozhraní"};
 inline constexpr TMessage msgMimoPodsitNej{"Mimopodsíťnej", "Mimo podsíť: nejdříve Nastavit IP"};
 inline constexpr TMessage msgStejnaAdresaJa{"Stejnáadresaja", "Stejná adresa jako jiné zařízení: nejdříve Nastavit IP"};
 inline constexpr TMessage msgVyhledavamZariz0{"Vyhledávámzaříz0", "Vyhledávám zařízení v LAN... zbývá "};

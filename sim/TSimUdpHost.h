@@ -22,7 +22,9 @@ namespace qubra {
 //     ...                                        // device.Received(), device.Record()
 //
 // Further devices go on other loopback addresses (127.0.0.2, ...) and share the port; a
-// broadcast to 127.255.255.255 and that port reaches all of them.
+// broadcast to 127.255.255.255 and that port reaches all of them. A further device at an address
+// that one already has hears only the broadcasts, as the second of two converters sharing an
+// address does on a LAN, and answers them from that address.
 class TSimUdpHost : public TSimHost {
 public:
     static constexpr std::uint32_t kLoopbackBroadcast = 0xFFFFFF7Fu;   // 127.255.255.255
