@@ -134,15 +134,7 @@ void TDeviceListPanel::Poll()
 {
     if (!FScan) return;
     const bool finished = FScan->Finished();
-    const std::vector<TScanEntry> found = FScan->TakeNew();
-    if (!found.empty()) {
-        const TDeviceRow* selected = Selected();
-        const TMACAddress current = selected ? selected->MAC : TMACAddress{};
-        FList.Add(found);
-        FModel->Reset();
-        const int row = FList.IndexOf(current);
-        if (selected && row >= 0) lvDevices->setCurrentIndex(FModel->index(row, 0));
-    }
+    AddDevices(FScan->TakeNew());
     const auto duration = FScan->Duration().count();
     pbScan->setValue(duration > 0 ? static_cast<int>(1000 * (duration - FScan->Remaining().count()) / duration) : 1000);
     if (!finished) {
@@ -160,6 +152,17 @@ void TDeviceListPanel::Poll()
         lvDevices->setFocus();
     }
     if (error) std::rethrow_exception(error);
+}
+
+void TDeviceListPanel::AddDevices(const std::vector<TScanEntry>& Entries)
+{
+    if (Entries.empty()) return;
+    const TDeviceRow* selected = Selected();
+    const TMACAddress current = selected ? selected->MAC : TMACAddress{};
+    FList.Add(Entries);
+    FModel->Reset();
+    const int row = FList.IndexOf(current);
+    if (selected && row >= 0) lvDevices->setCurrentIndex(FModel->index(row, 0));
 }
 
 void TDeviceListPanel::ShowStatus()

@@ -45,6 +45,8 @@ public:
     void ScanClick();
     // Ends a running scan at once; the devices found so far stay listed.
     void StopScan();
+    // Takes devices that answered into the list; the selected row stays selected.
+    void AddDevices(const std::vector<TScanEntry>& Entries);
     // The selected row; none when the list is empty.
     const TDeviceRow* Selected() const;
     // Command on the selected row (Enter: EnterCommand of it); a running scan stops first.
