@@ -161,13 +161,14 @@ int TCommandLine::Scan()
     TJson list = TJson::array();
     for (const TScanEntry& device : devices) {
         if (FArgs.Json) {
-            TJson entry{{"mac", device.MAC}, {"ip", device.IP}};
+            TJson entry{{"mac", device.MAC}, {"ip", device.IP}, {"shared_ip", device.SharedIP}};
             if (!device.Interface.empty())
                 entry["interface"] = device.Interface;
             list.push_back(entry);
         } else {
             FOut << device.MAC << " " << device.IP
-                 << (device.Interface.empty() ? "" : " " + device.Interface) << "\n";
+                 << (device.Interface.empty() ? "" : " " + device.Interface)
+                 << (device.SharedIP ? " shared-ip" : "") << "\n";
         }
     }
     if (FArgs.Json)

@@ -37,6 +37,8 @@ TResult TDeviceController::RunCommand(TResult Stopped, TBody&& Body)
         return Stopped;
     TTemporaryValue<bool> busy(FBusy, true);
     FCancelled = false;
+    if (OnCommand)
+        OnCommand();
     try {
         return Body();
     } catch (const EOperationCancelled&) {

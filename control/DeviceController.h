@@ -74,6 +74,8 @@ public:
 
     TDataManager& DataManager;
     TLinkSettings Link;
+    // Called as each command starts, before it talks to a device.
+    std::function<void()> OnCommand;
     // The setup records of the current device were read completely.
     bool DeviceLoaded = false;
     // All zero: none.

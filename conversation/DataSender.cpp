@@ -76,13 +76,15 @@ void TfDataSender::KeepAlive()
         throw EOperationCancelled{};
 }
 
-void TfDataSender::WaitUntil(TWaitTime Deadline)
+void TfDataSender::WaitUntil(TWaitTime Deadline, const std::function<void()>& AfterSlice)
 {
     // Half the allowed gap leaves room for the draining and the keep-alive call itself. A wait
     // that the view's wake-up descriptor ends early goes straight to the keep-alive, which
     // ends the operation when the view asked to stop.
-    WaitInSlices(Clock, Deadline, TDataSenderView::kKeepAliveMs / 2, [this](int Ms) {
+    WaitInSlices(Clock, Deadline, TDataSenderView::kKeepAliveMs / 2, [&](int Ms) {
         MySock.WaitForData(Ms, true);
+        if (AfterSlice)
+            AfterSlice();
         KeepAlive();
     });
 }
@@ -106,16 +108,21 @@ TMessageAnswer TfDataSender::Ask(const std::string& Caption, const std::string& 
 }
 
 void TfDataSender::AwaitAnswers(int CycleMs, int MaxCycles, const TPacketCheck& Check,
-                                const std::function<bool()>& Cycled, bool Finished)
+                                const std::function<bool()>& Cycled, bool Finished,
+                                bool DrainInSlices)
 {
     if (Finished)
         return;
-    RunCycles(Clock, CycleMs, MaxCycles, [this](TWaitTime End) { WaitUntil(End); }, [&] {
+    const auto drain = [&] {
         TMyPacket packet;
         while (MySock.ReceiveQueue().Pop(packet)) {
             if (Check(packet))
                 break;  // the packets behind a match wait for the next cycle or request
         }
+    };
+    const std::function<void()> afterSlice = DrainInSlices ? std::function<void()>(drain) : nullptr;
+    RunCycles(Clock, CycleMs, MaxCycles, [&](TWaitTime End) { WaitUntil(End, afterSlice); }, [&] {
+        drain();
         return Cycled();
     });
 }

@@ -107,8 +107,11 @@ public:
     // host resolves the address to has another MAC.
     void CheckDeviceReachable(const std::string& IPText, const TMACAddress& MAC);
     // One search broadcast to BroadcastIP (from MySock's LocalIP when set); every device that
-    // answers within one answer time-out, once each, in the order they answered.
-    std::vector<TSearchAnswer> SearchAll(const std::string& Caption = "");
+    // answers within one answer time-out, once each, in the order they answered. OnAnswer,
+    // when set, gets each new device as soon as its answer arrives.
+    std::vector<TSearchAnswer> SearchAll(
+        const std::string& Caption = "",
+        const std::function<void(const TSearchAnswer&)>& OnAnswer = nullptr);
     // Mask is a netmask in network order; the parameters change only on success.
     bool ReadNetworkSettings(std::string& IPText, std::string& GatewayText, std::uint32_t& Mask);
     bool SendSetIP(const std::string& TargetIPText, const std::string& NewIPText, bool SkipQuery,
@@ -125,7 +128,8 @@ private:
     void Pump();
     void KeepAlive();
     // Waits until Deadline, storing the datagrams that arrive; keeps the view alive meanwhile.
-    void WaitUntil(TWaitTime Deadline);
+    // AfterSlice, when set, runs after each slice of the wait, before the keep-alive.
+    void WaitUntil(TWaitTime Deadline, const std::function<void()>& AfterSlice = nullptr);
     // Runs Work, a blocking call of the address resolution, on a helper thread while this
     // thread keeps the view alive; its result or error comes back here. A stop asked for
     // meanwhile takes effect once Work has returned.
@@ -139,9 +143,11 @@ private:
 
     // Cycles of CycleMs, at most MaxCycles, each followed by draining the receive queue and by
     // Cycled, which tells whether the wait is over. The cycles end on the deadlines that
-    // RunCycles sets. Finished true runs no cycle at all.
+    // RunCycles sets. Finished true runs no cycle at all. DrainInSlices also drains whenever
+    // the wait wakes within a cycle, so that answers are taken in as they arrive.
     void AwaitAnswers(int CycleMs, int MaxCycles, const TPacketCheck& Check,
-                      const std::function<bool()>& Cycled, bool Finished = false);
+                      const std::function<bool()>& Cycled, bool Finished = false,
+                      bool DrainInSlices = false);
     bool FromDevice(const TMyPacket& Packet) const;
 
     void AimAtDevice();
@@ -154,11 +160,11 @@ private:
     // Pumps, sends the search request to the socket's peer and hands every datagram of the
     // following search cycles to Answer with the search record; stops early when Answer returns
     // true. Afterwards broadcasts are no longer accepted and the animation stops, however it
-    // ended.
-    // After the answer that ends it, ExtraCycles more cycles let other devices that answered
-    // too reach Answer.
+    // ended. After the answer that ends it, ExtraCycles more cycles let other devices that
+    // answered too reach Answer. Streaming hands the datagrams over as they arrive, not only at
+    // each cycle's end.
     void RunBroadcastSearch(const std::function<bool(TDataPacket&, const TMyPacket&)>& Answer,
-                            int ExtraCycles = 0);
+                            int ExtraCycles = 0, bool Streaming = false);
     // The MAC of the station that datagrams to IPText reach, as the host resolves it; false
     // when none answers or the address is resolved through a gateway.
     bool ResolveStation(const std::string& IPText, TMACAddress& MAC);

@@ -5,7 +5,8 @@
 
 namespace qubra {
 
-std::vector<TSearchAnswer> TfDataSender::SearchAll(const std::string& Caption)
+std::vector<TSearchAnswer> TfDataSender::SearchAll(
+    const std::string& Caption, const std::function<void(const TSearchAnswer&)>& OnAnswer)
 {
     SetSearchMode();
     std::vector<TSearchAnswer> answers;
@@ -25,11 +26,14 @@ std::vector<TSearchAnswer> TfDataSender::SearchAll(const std::string& Caption)
         // The model writes every MAC in one form, so equal addresses give equal texts.
         const std::string mac = record.GetValue("unit_mac").AsText();
         if (std::none_of(answers.begin(), answers.end(),
-                         [&](const TSearchAnswer& a) { return a.MAC == mac; }))
+                         [&](const TSearchAnswer& a) { return a.MAC == mac; })) {
             answers.push_back({mac, packet.IP});
+            if (OnAnswer)
+                OnAnswer(answers.back());
+        }
         DeviceAnswered = true;
         return false;
-    });
+    }, 0, static_cast<bool>(OnAnswer));
     return answers;
 }
 

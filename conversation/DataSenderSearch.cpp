@@ -188,7 +188,7 @@ std::string TfDataSender::SearchByMAC(const std::string& MACText, const std::str
 }
 
 void TfDataSender::RunBroadcastSearch(const std::function<bool(TDataPacket&, const TMyPacket&)>& Answer,
-                                      int ExtraCycles)
+                                      int ExtraCycles, bool Streaming)
 {
     RunWithFinally(
         [&] {
@@ -204,7 +204,7 @@ void TfDataSender::RunBroadcastSearch(const std::function<bool(TDataPacket&, con
                     found = found || match;
                     return match;
                 },
-                [&] { return found && extra-- <= 0; });
+                [&] { return found && extra-- <= 0; }, false, Streaming);
         },
         [&] {
             MySock.SetBroadCastAccept(false);

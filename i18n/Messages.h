@@ -109,6 +109,21 @@ inline constexpr TMessage msgDocasnyZaznamA0{"DočasnýzáznamA0",
 inline constexpr TMessage msgZapsanoAleZar{"zapsánoalezař", "zapsáno, ale zařízení vrací "};
 inline constexpr TMessage msgMisto{"místo", " místo "};
 
+// The device list of the workstation's networks.
+inline constexpr TMessage msgMACAdresa{"MACadresa", "MAC adresa"};
+inline constexpr TMessage msgIPAdresa1{"IPadresa1", "IP adresa"};
+inline constexpr TMessage msgRozhrani{"Rozhraní", "Rozhraní"};
+inline constexpr TMessage msgStav{"Stav", "Stav"};
+inline constexpr TMessage msgVPodsitiRozhra{"Vpodsítirozhra", "V podsíti rozhraní"};
+inline constexpr TMessage msgMimoPodsitNej{"Mimopodsíťnej", "Mimo podsíť: nejdříve Nastavit IP"};
+inline constexpr TMessage msgStejnaAdresaJa{"Stejnáadresaja", "Stejná adresa jako jiné zařízení: nejdříve Nastavit IP"};
+inline constexpr TMessage msgVyhledavamZariz0{"Vyhledávámzaříz0", "Vyhledávám zařízení v LAN... zbývá "};
+inline constexpr TMessage msgNalezenaZarizen{"Nalezenázařízen", "Nalezená zařízení: "};
+inline constexpr TMessage msgVyhledavaniZast{"Vyhledávánízast", "Vyhledávání zastaveno. "};
+inline constexpr TMessage msgOtevrit{"Otevřít", "Otevřít"};
+inline constexpr TMessage msgNastavitIP{"NastavitIP", "Nastavit IP..."};
+inline constexpr TMessage msgKopirovatMACAd{"KopírovatMACad", "Kopírovat MAC adresu"};
+
 // Keys that stand beside more than one built-in text keep one entry for all of them.
 inline constexpr TMessage msgZarizeniNebyloExclamation = msgZarizeniNebylo.WithText("Zařízení nebylo nalezeno!");
 inline constexpr TMessage msgZarizeniNebyloFullStop = msgZarizeniNebylo.WithText("Zařízení nebylo nalezeno.");
@@ -138,6 +153,13 @@ inline constexpr std::array AllMessages{
     msgZarizeniNebylo4, msgZkontrolujtePro, msgZkontrolujteZd, msgZaznamUlozen, msgZaznamuPrija,
     msgZaznamuUlozeno, msgCekamNaZarizen, msgAdresu, msgPouzivaKromeZ, msgTakeZarizeni,
     msgZpravyUrceneTo, msgDocasnyZaznamA, msgDocasnyZaznamA0, msgZapsanoAleZar, msgMisto,
+};
+
+// The keys of the device list, beside the designed ones above.
+inline constexpr std::array DeviceListMessages{
+    msgMACAdresa, msgIPAdresa1, msgRozhrani, msgStav, msgVPodsitiRozhra, msgMimoPodsitNej,
+    msgStejnaAdresaJa, msgVyhledavamZariz0, msgNalezenaZarizen, msgVyhledavaniZast, msgOtevrit,
+    msgNastavitIP, msgKopirovatMACAd,
 };
 
 } // namespace qubra

@@ -20,7 +20,9 @@ std::vector<TBroadcastInterface> BroadcastInterfaces()
             !(flags & IFF_BROADCAST) || (flags & IFF_LOOPBACK))
             continue;
         const auto* address = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
-        found.push_back({entry->ifa_name, IPToStr(address->sin_addr.s_addr)});
+        const auto* mask = reinterpret_cast<const sockaddr_in*>(entry->ifa_netmask);
+        found.push_back({entry->ifa_name, IPToStr(address->sin_addr.s_addr),
+                         mask ? mask->sin_addr.s_addr : 0u});
     }
     freeifaddrs(list);
     return found;

@@ -1,5 +1,7 @@
 #include "sim/TSimUdpHost.h"
 
+#include <algorithm>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -74,6 +76,12 @@ int TSimUdpHost::OpenSocket(std::uint32_t ip, bool shared)
 void TSimUdpHost::Attach(std::size_t index)
 {
     const std::uint32_t ip = Devices[index]->IP();
+    if (std::find(BoundIP.begin(), BoundIP.end(), ip) != BoundIP.end()) {
+        // The address is taken: this device hears only broadcasts and answers them from it.
+        Sockets.push_back(-1);
+        BoundIP.push_back(ip);
+        return;
+    }
     // An ephemeral port is free at the first device's address only; when the broadcast
     // address has it in use already, another port is tried.
     const bool portChosenHere = MyPort == 0;

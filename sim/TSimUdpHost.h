@@ -23,7 +23,9 @@ namespace qubra {
 //     ...                                        // device.Received(), device.Record()
 //
 // Further devices go on other loopback addresses (127.0.0.2, ...) and share the port; a
-// broadcast to 127.255.255.255 and that port reaches all of them.
+// broadcast to 127.255.255.255 and that port reaches all of them. A further device at an address
+// that one already has hears only the broadcasts, as the second of two converters sharing an
+// address does on a LAN, and answers them from that address.
 //
 // Each device also has its serial data channel with a loopback plug (TSimChannels) at its
 // address and the TCP port its record names, while the host runs.

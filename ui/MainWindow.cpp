@@ -13,6 +13,8 @@
 #include "i18n/Language.h"
 #include "model/Conversions.h"
 #include "control/AddressEntry.h"
+#include "model/DeviceMapping.h"
+#include "net/ARPManager.h"
 #include "ui/Application.h"
 #include "ui/Place.h"
 #include "ui/DataSenderWindow.h"
@@ -93,6 +95,8 @@ TfQUBRA::TfQUBRA(TDataManager& DataManager, TMainWindowServices Services, QWidge
       pnlTitulek(Panel(pnlHeader, "pnlTitulek", QRect(230, 62, 645, 18), HeaderColor)),
       lblTitulek(Label(pnlTitulek, "lblTitulek", QString(), QRect(0, 0, 645, 18))),
       pnlHMenyItems(Panel(pnlHeader, "pnlHMenyItems", QRect(0, 84, 883, 23), MenuBarColor)),
+      menuLAN(Frame<TfrmTlacMenu>(pnlHMenyItems, "menuLAN", QStringLiteral("Zařízení v &LAN"),
+                                  QStringLiteral("Vyhledat všechna zařízení v sítích této stanice"), QRect(30, 4, 190, 16))),
       menuIP(Frame<TfrmTlacMenu>(pnlHMenyItems, "menuIP", QStringLiteral("Vyhledat podle &IP"),
                                  QStringLiteral("Vyhledat zařízení podle známé IP adresy"), QRect(230, 4, 190, 16))),
       menuMAC(Frame<TfrmTlacMenu>(pnlHMenyItems, "menuMAC", QStringLiteral("Vyhledat podle &MAC"),
@@ -132,6 +136,15 @@ TfQUBRA::TfQUBRA(TDataManager& DataManager, TMainWindowServices Services, QWidge
     if (!this->Services.CreateView) this->Services.CreateView = QtDataSenderViews(this);
     FController = std::make_unique<TDeviceController>(DataManager, *this->Services.Boxes, this->Services.CreateView);
     Pages = new TSettingsPages(DataManager, FController->DeviceIP, pnlNastav);
+    Devices = new TDeviceListPanel(FController->Link, [] { return LoadDeviceMapping(); }, pnlNone);
+    // A command that talks to a device ends a scan first.
+    FController->OnCommand = [this] { Devices->StopScan(); };
+    Devices->OnOpen = [this](const TDeviceRow& Row, TRowCommand Command) {
+        RunRowCommand(*FController, Row, Command, [this](TMACAddress& MAC) {
+            return this->Services.RunWizard(*FController, MAC) == TfSetIPWiz::ResultAssigned;
+        });
+        ShowPanels();
+    };
     auto* holder = new QGridLayout(pnlNastav);
     holder->setContentsMargins(0, 0, 0, 0);
     holder->addWidget(Pages);
@@ -171,6 +184,7 @@ TfQUBRA::TfQUBRA(TDataManager& DataManager, TMainWindowServices Services, QWidge
     SetTextColour(lblFooter, Qt::white);
     imgLogo->setToolTip(kHomePage.toString());
 
+    Connect(menuLAN, &TfQUBRA::LANClick);
     Connect(menuIP, &TfQUBRA::FindByIPClick);
     Connect(menuMAC, &TfQUBRA::FindByMACClick);
     Connect(menuSetIP, &TfQUBRA::SetIPClick);
@@ -180,7 +194,7 @@ TfQUBRA::TfQUBRA(TDataManager& DataManager, TMainWindowServices Services, QWidge
     Connect(cmdCloseSet, &TfQUBRA::CloseSettings);
     for (TfrmTlacMenu* tab : {tabTeplomer, tabSit})
         connect(tab, &TTlacFrame::clicked, this, Guarded([this](QWidget* Sender) { TabClick(Sender); }));
-    for (TfrmTlacMenu* menu : {menuIP, menuMAC, menuSetIP}) {
+    for (TfrmTlacMenu* menu : {menuLAN, menuIP, menuMAC, menuSetIP}) {
         menu->SetOnMenuEnter([this](QWidget* Sender) { MenuHintEnter(Sender); });
         menu->SetOnMenuLeave([this](QWidget* Sender) { MenuHintLeave(Sender); });
     }
@@ -203,6 +217,15 @@ void TfQUBRA::Warn(const TMessage& Caption, const TMessage& Text)
 {
     Services.Boxes->MessageBox({GetText(Caption), GetText(Text), TMessageButtons::OK, TMessageIcon::Warning,
                                 TMessageAnswer::OK});
+}
+
+void TfQUBRA::LANClick()
+{
+    if (FController->Busy()) return;
+    FController->DeviceLoaded = false;
+    ShowPanels();
+    Label1->hide();
+    Devices->ScanClick();
 }
 
 void TfQUBRA::FindByIPClick()
@@ -308,6 +331,7 @@ void TfQUBRA::SwitchLanguage(const std::string& FileName)
     Language.LoadLanguage(LanguageFile);
     // The new caption of the current-address label replaced the address it showed.
     if (FController->DeviceLoaded) Pages->Binding().ShowCurrentIP(FController->DeviceIP);
+    Devices->Retranslate();
 }
 
 void TfQUBRA::OpenHomePage() { QDesktopServices::openUrl(kHomePage); }
@@ -358,6 +382,7 @@ void TfQUBRA::MenuHintLeave(QWidget*) { lblTitulek->clear(); }
 TfQUBRA::TCommand TfQUBRA::AltKeyCommand(int Key) const
 {
     switch (Key) {
+    case Qt::Key_L: return &TfQUBRA::LANClick;
     case Qt::Key_I: return &TfQUBRA::FindByIPClick;
     case Qt::Key_M: return &TfQUBRA::FindByMACClick;
     case Qt::Key_S: return &TfQUBRA::SetIPClick;

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "control/DeviceController.h"
+#include "ui/DeviceListPanel.h"
 #include "i18n/LanguageIni.h"
 #include "ui/MessageBoxes.h"
 #include "ui/SettingsPages.h"
@@ -63,6 +64,7 @@ public:
     QWidget* const pnlTitulek;
     QLabel* const lblTitulek;
     QWidget* const pnlHMenyItems;
+    TfrmTlacMenu* const menuLAN;
     TfrmTlacMenu* const menuIP;
     TfrmTlacMenu* const menuMAC;
     TfrmTlacMenu* const menuSetIP;
@@ -71,6 +73,8 @@ public:
     QWidget* const pnlCenter;
     QWidget* const pnlNone;
     QLabel* const Label1;
+    // The devices on the LAN, in place of Label1 once the list command ran.
+    TDeviceListPanel* Devices = nullptr;
     QWidget* const pnlDevSetup;
     QWidget* const pnlSetupLista;
     QLabel* const lblMACTitle;
@@ -89,6 +93,7 @@ public:
     QLabel* const lblFooter;
 
     // The commands.
+    void LANClick();
     void FindByIPClick();
     void FindByMACClick();
     void SetIPClick();

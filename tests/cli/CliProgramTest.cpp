@@ -564,6 +564,24 @@ TEST_F(CliProgramTest, ScanListsEveryAnsweringDeviceOnce)
     EXPECT_EQ(std::count(text.Out.begin(), text.Out.end(), '\n'), 3);
 }
 
+TEST_F(CliProgramTest, ScanMarksDevicesThatShareAnAddress)
+{
+    AddDevice("127.0.0.1", kMAC1);
+    AddDevice("127.0.0.1", kMAC2);
+    AddDevice("127.0.0.3", kMAC3);
+    const TProgramResult json = Cli({"scan", "--json"});
+    ASSERT_EQ(json.ExitCode, 0) << json.Err;
+    std::map<std::string, bool> shared;
+    for (const auto& entry : Json(json))
+        shared[entry["mac"]] = entry["shared_ip"];
+    EXPECT_EQ(shared, (std::map<std::string, bool>{{kMAC1, true}, {kMAC2, true}, {kMAC3, false}}));
+
+    const TProgramResult text = Cli({"scan"});
+    ASSERT_EQ(text.ExitCode, 0) << text.Err;
+    EXPECT_TRUE(Contains(text.Out, std::string(kMAC2) + " 127.0.0.1 shared-ip\n")) << text.Out;
+    EXPECT_TRUE(Contains(text.Out, std::string(kMAC3) + " 127.0.0.3\n")) << text.Out;
+}
+
 TEST_F(CliProgramTest, ScanWithoutAnswersEndsWithOne)
 {
     TSimKnobs silent;

@@ -55,6 +55,36 @@ TEST_F(ScannerTest, ListsEveryDeviceOnceInTheOrderTheyAnswered)
     EXPECT_EQ(ViewsMade, 1);
 }
 
+// Each device reaches OnEntry as its answer arrives, not at the time-out; the result marks the
+// two devices that answer from one address.
+TEST_F(ScannerTest, EntriesArriveAsTheyAnswerAndASharedAddressIsMarked)
+{
+    Host.AddDevice(SimTextToMAC("00-20-4a-00-00-01"), SimTextToIP("127.0.0.5"));
+    Host.AddDevice(SimTextToMAC("00-20-4a-00-00-02"), SimTextToIP("127.0.0.5"), {.Duplicates = 1});
+    Host.AddDevice(SimTextToMAC("00-20-4a-00-00-03"), SimTextToIP("127.0.0.6"), {.AnswerDelayMs = 150});
+    Host.Start();
+    TScanner scanner = MakeScanner(800);
+    const auto start = std::chrono::steady_clock::now();
+    std::vector<std::pair<std::string, long long>> streamed;
+    scanner.OnEntry = [&](const TScanEntry& entry) {
+        streamed.emplace_back(entry.MAC, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                             std::chrono::steady_clock::now() - start).count());
+    };
+    const std::vector<TScanEntry> entries = scanner.Scan(false);
+    const long long ended = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start).count();
+
+    ASSERT_EQ(streamed.size(), 3u) << "each device once";
+    EXPECT_GE(ended, TScanner::Duration(800).count());
+    for (const auto& [mac, at] : streamed) {
+        SCOPED_TRACE(mac);
+        EXPECT_LT(at, mac == "00-20-4a-00-00-03" ? 150 + 100 : 100) << "within 100 ms of the answer";
+    }
+    ASSERT_EQ(entries.size(), 3u);
+    for (const TScanEntry& entry : entries)
+        EXPECT_EQ(entry.SharedIP, entry.IP == "127.0.0.5") << entry.MAC;
+}
+
 TEST_F(ScannerTest, AStopEndsTheScanAtOnceWithNothingListed)
 {
     Host.AddDevice(SimTextToMAC("00-20-4a-00-00-01"), SimTextToIP("127.0.0.1"), {.Silent = true});

@@ -27,11 +27,12 @@ std::string KeyStem(std::string_view text)
     return stem;
 }
 
-// The designed program's messages and those of the data channel's commands.
+// The designed program's messages, the data channel's and the device list's.
 std::vector<TMessage> Catalogue()
 {
     std::vector<TMessage> messages(AllMessages.begin(), AllMessages.end());
     messages.insert(messages.end(), ChannelMessages.begin(), ChannelMessages.end());
+    messages.insert(messages.end(), DeviceListMessages.begin(), DeviceListMessages.end());
     return messages;
 }
 
@@ -42,7 +43,7 @@ TEST(MessageCatalogue, HoldsEveryKeyOnceEachFormedFromItsText)
         EXPECT_TRUE(keys.insert(message.Key).second) << "twice: " << message.Key;
         EXPECT_EQ(message.Key.substr(0, message.Key.find_last_not_of("0123456789") + 1), KeyStem(message.Text));
     }
-    EXPECT_EQ(keys.size(), 86u + ChannelMessages.size());
+    EXPECT_EQ(keys.size(), 86u + ChannelMessages.size() + DeviceListMessages.size());
     for (const TMessage& variant :
          {msgZarizeniNebyloExclamation, msgZarizeniNebyloFullStop, msgZarizeniNebylo0FullStop, msgTotoNeniPlatnaMAC})
         EXPECT_EQ(variant.Key.substr(0, variant.Key.find_last_not_of("0123456789") + 1), KeyStem(variant.Text));
