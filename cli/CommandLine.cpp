@@ -163,7 +163,7 @@ int TCommandLine::Execute()
     if (c == "defaults")
         return WriteEach([&](TDataManager&) { FController->RestoreDefaults(); });
     TSetupImage image;
-    CheckInput([&] { image = ReadSetupFile(FArgs.InFile, *FManager); });
+    CheckInput([&] { image = ReadSetupFile(FArgs.InFile, *LoadLayout()); });
     return WriteEach(
         [&](TDataManager& manager) { ApplySetupImage(image, manager, FArgs.WithNetwork); });
 }

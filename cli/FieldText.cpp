@@ -103,6 +103,16 @@ std::string JsonText(const TJson& Json)
     return Json.dump(2, ' ', false, TJson::error_handler_t::replace) + "\n";
 }
 
+void TJsonObjectBuilder::Set(const std::string& Key, TJson Value)
+{
+    auto& members = FObject.get_ref<TJson::object_t&>();
+    const auto [place, added] = FPlaces.try_emplace(Key, members.size());
+    if (added)
+        members.emplace_back(Key, std::move(Value));
+    else
+        (members.begin() + static_cast<std::ptrdiff_t>(place->second))->second = std::move(Value);
+}
+
 std::vector<TFieldEntry> SetupFields(const TDataManager& DataManager)
 {
     std::vector<TFieldEntry> fields;
@@ -174,10 +184,10 @@ std::string FieldsText(const TDataManager& DataManager)
 
 TJson FieldsJson(const TDataManager& DataManager)
 {
-    TJson object = TJson::object();
+    TJsonObjectBuilder object;
     for (const TFieldEntry& field : SetupFields(DataManager))
-        object[field.Key] = FieldJson(*field.Item);
-    return object;
+        object.Set(field.Key, FieldJson(*field.Item));
+    return object.Take();
 }
 
 } // namespace qubra

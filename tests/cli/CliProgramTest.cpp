@@ -484,6 +484,8 @@ TEST_F(CliProgramTest, ImportWithNetworkTakesTheFilesAddress)
     record.Record().SetValue("unit_ip", "127.0.0.9");
     record.Record().SetValue("gateway_ip", "127.0.0.254");
     document["records"]["SetupRecord0"] = BytesToHex(record.Record().GetData());
+    // Without readable fields the bytes alone count.
+    document.erase("fields");
     const std::string file = TempFile("with-network.json", document.dump());
 
     const TProgramResult imported =
