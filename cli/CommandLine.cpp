@@ -4,6 +4,8 @@
 #include <fstream>
 #include <ostream>
 
+#include <unistd.h>
+
 #include "cli/Interrupt.h"
 #include "cli/LocaleLanguage.h"
 #include "cli/SetupFile.h"
@@ -77,7 +79,10 @@ int TCommandLine::Run(const std::vector<std::string>& Words)
             FOut << "qubra-cli " << QUBRA_VERSION << "\n";
             return 0;
         }
-        CheckInput([&] { Prepare(); });
+        CheckInput([&] {
+            const TImmediateStop reading;
+            Prepare();
+        });
         const int status = Execute();
         // A command stopped by a signal ends as a failure; the signal decides the status.
         ThrowIfInterrupted();
@@ -151,6 +156,7 @@ int TCommandLine::Execute()
         return Export();
     if (c == "write") {
         CheckInput([&] {
+            const TImmediateStop checking;
             const std::unique_ptr<TDataManager> scratch = LoadLayout();
             for (const std::string& setting : FArgs.Settings)
                 ApplySetting(*scratch, setting);
@@ -163,13 +169,17 @@ int TCommandLine::Execute()
     if (c == "defaults")
         return WriteEach([&](TDataManager&) { FController->RestoreDefaults(); });
     TSetupImage image;
-    CheckInput([&] { image = ReadSetupFile(FArgs.InFile, *LoadLayout()); });
+    CheckInput([&] {
+        const TImmediateStop reading;
+        image = ReadSetupFile(FArgs.InFile, *LoadLayout());
+    });
     return WriteEach(
         [&](TDataManager& manager) { ApplySetupImage(image, manager, FArgs.WithNetwork); });
 }
 
 void TCommandLine::Print(const TJson& Json)
 {
+    const TImmediateStop formatting;
     FOut << JsonText(Json);
 }
 
@@ -227,6 +237,7 @@ int TCommandLine::Read()
 {
     if (!FindAndRead(FArgs.Targets.front()))
         return 1;
+    const TImmediateStop formatting;
     if (FArgs.Json)
         Print(FieldsJson(*FManager));
     else
@@ -240,16 +251,25 @@ int TCommandLine::Export()
         CheckOutFile(FArgs.OutFile);
     if (!FindAndRead(FArgs.Targets.front()))
         return 1;
-    const TJson document =
-        SetupDocument(*FManager, MACToStr(FController->DeviceMAC), IPToStr(FController->DeviceIP));
     if (FArgs.OutFile.empty()) {
-        Print(document);
+        const TImmediateStop formatting;
+        Print(SetupDocument(*FManager, MACToStr(FController->DeviceMAC), IPToStr(FController->DeviceIP)));
         return 0;
     }
-    std::ofstream file(FArgs.OutFile, std::ios::binary | std::ios::trunc);
-    file << JsonText(document);
-    if (!file.flush())
+    // Written under a name of its own beside the file and renamed: the file is whole or untouched.
+    const std::string temporary = FArgs.OutFile + ".part-" + std::to_string(getpid());
+    TImmediateStop writing(temporary);
+    const std::string text = JsonText(
+        SetupDocument(*FManager, MACToStr(FController->DeviceMAC), IPToStr(FController->DeviceIP)));
+    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+    file << text;
+    file.close();
+    std::error_code error;
+    if (!file || (std::filesystem::rename(temporary, FArgs.OutFile, error), error)) {
+        std::filesystem::remove(temporary, error);
         throw EUsage(FArgs.OutFile + ": cannot be written");
+    }
+    writing.KeepFile();
     return 0;
 }
 
@@ -306,7 +326,10 @@ int TCommandLine::WriteEach(const std::function<void(TDataManager&)>& Edit)
         ThrowIfInterrupted();
         bool ok = FindAndRead(target);
         if (ok) {
-            Edit(*FManager);
+            {
+                const TImmediateStop editing;
+                Edit(*FManager);
+            }
             ok = FController->WriteToDevice();
         }
         ThrowIfInterrupted();
@@ -322,6 +345,7 @@ int TCommandLine::WriteEach(const std::function<void(TDataManager&)>& Edit)
 // values that never reached the device.
 void TCommandLine::ReportDevice(const TTarget& Target, bool Ok, TJson& Results)
 {
+    const TImmediateStop formatting;
     const TDeviceController& device = *FController;
     const std::string mac = IsZeroMAC(device.DeviceMAC) ? "" : MACToStr(device.DeviceMAC);
     const std::string ip = device.DeviceIP == 0 ? "" : IPToStr(device.DeviceIP);

@@ -132,6 +132,9 @@ std::vector<TFieldEntry> SetupFields(const TDataManager& DataManager)
 std::string FieldText(const TDataItem& Item)
 {
     const TItemValue value = Item.GetValue();
+    // A field of no bits holds nothing.
+    if (value.IsNull())
+        return "";
     if (Item.ItemType() == itBool)
         return value.Boolean() ? "true" : "false";
     if (Item.ItemType() == itString)
@@ -147,6 +150,8 @@ std::string FieldText(const TDataItem& Item)
 TJson FieldJson(const TDataItem& Item)
 {
     const TItemValue value = Item.GetValue();
+    if (value.IsNull())
+        return nullptr;
     if (Item.ItemType() == itBool)
         return value.Boolean();
     if (Item.ItemType() == itString)

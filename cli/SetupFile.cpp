@@ -110,11 +110,12 @@ void ApplyFields(const std::string& FileName, const TReadJson& Fields, TDataMana
         if (given == Fields.end())
             continue;
         const std::optional<std::string> text = SettingText(*given);
+        if (text == held[i])
+            continue;
         if (!text)
             throw EBadFile(FileName + ": field " + setupFields[i].Key + ": " + given->dump() +
                            " is no number, boolean or text");
-        if (text != held[i])
-            ApplyField(FileName + ": ", Scratch, setupFields[i].Key, *text);
+        ApplyField(FileName + ": ", Scratch, setupFields[i].Key, *text);
     }
 }
 
@@ -146,7 +147,8 @@ TSetupImage ReadSetupText(const std::string& Text, const std::string& FileName, 
     } catch (const nlohmann::json::exception& error) {
         throw EBadFile(FileName + ": " + error.what());
     }
-    if (!document.is_object() || document.value("format", "") != kFormat)
+    const auto format = document.is_object() ? document.find("format") : document.end();
+    if (format == document.end() || *format != kFormat)
         throw EBadFile(FileName + ": not a setup file (\"format\" is not \"" + kFormat + "\")");
     // The integer 1 alone: a fraction, a boolean or a number beyond int is no version of ours.
     const auto version = document.find("version");

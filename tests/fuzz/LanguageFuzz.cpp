@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "i18n/Language.h"
-#include "resources/english_lng.h"
 #include "tests/i18n/I18nTestSupport.h"
 
 using namespace qubra;
@@ -35,7 +34,7 @@ struct TWindows {
 
     TWindows()
     {
-        const TXmlDocument english = TXmlDocument::Parse(resources::english_lng);
+        const TXmlDocument english = TXmlDocument::ParseFile(QUBRA_ENGLISH_LANGUAGE);
         AddControls(Root, FirstChildElement(english.DocumentElement(), "forms"));
         for (const xmlNode* entry : ChildElements(FirstChildElement(english.DocumentElement(), "const")))
             Keys.push_back(NodeName(entry));

@@ -25,7 +25,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
             __builtin_trap();
         for (int i = 0; i < record.ItemCount(); ++i) {
             const TDataItem& item = *record.GetItem(i);
-            if (!manager->FindItem(record.Name() + "." + item.Name()) || !manager->FindItem(item.Name()))
+            // A name is split at its first dot.
+            const bool dotted = record.Name().find('.') != std::string::npos;
+            if ((!dotted && !manager->FindItem(record.Name() + "." + item.Name())) ||
+                (item.Name().find('.') == std::string::npos && !manager->FindItem(item.Name())))
                 __builtin_trap();
             item.GetValue().AsText();
         }

@@ -10,6 +10,7 @@
 #include "cli/InputValues.h"
 #include "model/Charset.h"
 #include "model/DeviceMapping.h"
+#include "model/TextValues.h"
 
 using namespace qubra;
 
