@@ -2,9 +2,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <ostream>
 
-#include <map>
+#include <unistd.h>
 
 #include "cli/BatchSetup.h"
 #include "cli/ChannelTestCommand.h"
@@ -58,7 +59,10 @@ int TCommandLine::Run(const std::vector<std::string>& Words)
             FOut << "qubra-cli " << QUBRA_VERSION << "\n";
             return 0;
         }
-        CheckInput([&] { Prepare(); });
+        CheckInput([&] {
+            const TImmediateStop reading;
+            Prepare();
+        });
         const int status = Execute();
         // A command stopped by a signal ends as a failure; the signal decides the status.
         ThrowIfInterrupted();
@@ -150,6 +154,7 @@ int TCommandLine::Execute()
 
 void TCommandLine::Print(const TJson& Json)
 {
+    const TImmediateStop formatting;
     FOut << JsonText(Json);
 }
 
@@ -208,6 +213,7 @@ int TCommandLine::Read()
 {
     if (!FindAndRead(FArgs.Targets.front()))
         return 1;
+    const TImmediateStop formatting;
     if (FArgs.Json)
         Print(FieldsJson(*FManager));
     else
@@ -221,16 +227,25 @@ int TCommandLine::Export()
         CheckOutFile(FArgs.OutFile);
     if (!FindAndRead(FArgs.Targets.front()))
         return 1;
-    const TJson document =
-        SetupDocument(*FManager, MACToStr(FController->DeviceMAC), IPToStr(FController->DeviceIP));
     if (FArgs.OutFile.empty()) {
-        Print(document);
+        const TImmediateStop formatting;
+        Print(SetupDocument(*FManager, MACToStr(FController->DeviceMAC), IPToStr(FController->DeviceIP)));
         return 0;
     }
-    std::ofstream file(FArgs.OutFile, std::ios::binary | std::ios::trunc);
-    file << JsonText(document);
-    if (!file.flush())
+    // Written under a name of its own beside the file and renamed: the file is whole or untouched.
+    const std::string temporary = FArgs.OutFile + ".part-" + std::to_string(getpid());
+    TImmediateStop writing(temporary);
+    const std::string text = JsonText(
+        SetupDocument(*FManager, MACToStr(FController->DeviceMAC), IPToStr(FController->DeviceIP)));
+    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+    file << text;
+    file.close();
+    std::error_code error;
+    if (!file || (std::filesystem::rename(temporary, FArgs.OutFile, error), error)) {
+        std::filesystem::remove(temporary, error);
         throw EUsage(FArgs.OutFile + ": cannot be written");
+    }
+    writing.KeepFile();
     return 0;
 }
 

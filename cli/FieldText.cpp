@@ -194,6 +194,16 @@ std::string JsonText(const TJson& Json)
     return Json.dump(2, ' ', false, TJson::error_handler_t::replace) + "\n";
 }
 
+void TJsonObjectBuilder::Set(const std::string& Key, TJson Value)
+{
+    auto& members = FObject.get_ref<TJson::object_t&>();
+    const auto [place, added] = FPlaces.try_emplace(Key, members.size());
+    if (added)
+        members.emplace_back(Key, std::move(Value));
+    else
+        (members.begin() + static_cast<std::ptrdiff_t>(place->second))->second = std::move(Value);
+}
+
 std::vector<TFieldEntry> SetupFields(const TDataManager& DataManager)
 {
     std::vector<TFieldEntry> fields;
@@ -213,6 +223,9 @@ std::vector<TFieldEntry> SetupFields(const TDataManager& DataManager)
 std::string FieldText(const TDataItem& Item)
 {
     const TItemValue value = Item.GetValue();
+    // A field of no bits holds nothing.
+    if (value.IsNull())
+        return "";
     if (Item.ItemType() == itBool)
         return value.Boolean() ? "true" : "false";
     if (Item.ItemType() == itString)
@@ -228,6 +241,8 @@ std::string FieldText(const TDataItem& Item)
 TJson FieldJson(const TDataItem& Item)
 {
     const TItemValue value = Item.GetValue();
+    if (value.IsNull())
+        return nullptr;
     if (Item.ItemType() == itBool)
         return value.Boolean();
     if (Item.ItemType() == itString)
@@ -272,10 +287,10 @@ std::string FieldsText(const TDataManager& DataManager)
 
 TJson FieldsJson(const TDataManager& DataManager)
 {
-    TJson object = TJson::object();
+    TJsonObjectBuilder object;
     for (const TFieldEntry& field : SetupFields(DataManager))
-        object[field.Key] = FieldJson(*field.Item);
-    return object;
+        object.Set(field.Key, FieldJson(*field.Item));
+    return object.Take();
 }
 
 } // namespace qubra

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -21,6 +22,19 @@ std::string UnescapeControls(const std::string& Text);
 // The JSON text with an indent of 2 and a closing line break. Never fails: bytes that are not
 // UTF-8 become replacement characters.
 std::string JsonText(const TJson& Json);
+
+// Builds a JSON object in time linear in its keys: ordered_json finds a key by a linear search,
+// so an object of many keys set one by one takes quadratic time. A key set twice keeps its first
+// place and takes the later value, as ordered_json does.
+class TJsonObjectBuilder {
+public:
+    void Set(const std::string& Key, TJson Value);
+    TJson Take() { return std::move(FObject); }
+
+private:
+    TJson FObject = TJson::object();
+    std::unordered_map<std::string, std::size_t> FPlaces;
+};
 
 // One field of a setup record, named "RECORD.FIELD".
 struct TFieldEntry {

@@ -7,7 +7,7 @@
 #include "cli/Interrupt.h"
 #include "cli/ProvisionPlan.h"
 #include "cli/SetupFile.h"
-#include "cli/TextFile.h"
+#include "model/FileText.h"
 #include "control/DeviceBatch.h"
 #include "i18n/Language.h"
 #include "net/ARPManager.h"
@@ -119,7 +119,7 @@ int ProvisionCommand(const TCommandContext& Context)
     TSetupImage image;
     const std::unique_ptr<TDataManager> tested = Context.LoadLayout();
     CheckInput([&] {
-        plan = ParseProvisionPlan(ReadTextFile(args.PlanFile, kMaxPlanBytes), args.PlanFile);
+        plan = ParseProvisionPlan(ReadFileText(args.PlanFile, kMaxPlanBytes), args.PlanFile);
         image = ReadSetupFile(args.InFile, *tested);
         ApplySetupImage(image, *tested, true);
         if (!args.ReportFile.empty())

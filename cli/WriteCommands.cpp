@@ -1,5 +1,6 @@
 // write, defaults and import: the same flow on each device given, with its own change.
 #include "cli/BatchSetup.h"
+#include "cli/Interrupt.h"
 #include "cli/SetupFile.h"
 
 namespace qubra {
@@ -28,6 +29,7 @@ int WriteCommand(const TCommandContext& Context)
     // What no device can hold is refused before any is read; what only a device's present
     // value allows is decided on its own record.
     CheckInput([&] {
+        const TImmediateStop checking;
         const std::unique_ptr<TDataManager> scratch = Context.LoadLayout();
         for (const std::string& setting : Context.Args.Settings)
             ApplySetting(*scratch, setting, TPresentValue::AnyItHolds);
@@ -46,7 +48,10 @@ int DefaultsCommand(const TCommandContext& Context)
 int ImportCommand(const TCommandContext& Context)
 {
     TSetupImage image;
-    CheckInput([&] { image = ReadSetupFile(Context.Args.InFile, *Context.LoadLayout()); });
+    CheckInput([&] {
+        const TImmediateStop reading;
+        image = ReadSetupFile(Context.Args.InFile, *Context.LoadLayout());
+    });
     return RunOnTargets(Context, [&](std::size_t, TDataManager& Records) {
         ApplySetupImage(image, Records, Context.Args.WithNetwork);
     });

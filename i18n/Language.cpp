@@ -14,7 +14,12 @@ void TLanguage::LoadLanguage(const std::string& FileName)
         if (OnMessage) OnMessage("Soubor s překladem:\"" + Locator.Expand(FileName) + "\" nenalezen!");
         return;
     }
-    FDocument = TXmlDocument::ParseFile(*path);
+    UseDocument(TXmlDocument::ParseFile(*path));
+}
+
+void TLanguage::UseDocument(TXmlDocument Document)
+{
+    FDocument = std::move(Document);
     if (OnLoaded) OnLoaded();
     for (const xmlNode* section : ChildElements(FDocument->DocumentElement()))
         if (NodeName(section) == "forms") ApplyForms(section);

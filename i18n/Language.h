@@ -32,7 +32,10 @@ public:
     // Loads the file, makes it the Document and translates the application's windows from
     // every `forms` section. A missing file is reported through OnMessage and changes nothing;
     // a file that does not parse throws the parser's error and changes nothing.
+    // A file larger than MaxInputFileSize is refused with EFileTooLarge.
     void LoadLanguage(const std::string& FileName);
+    // Makes the parsed file the Document and translates the windows, as LoadLanguage does.
+    void UseDocument(TXmlDocument Document);
     // Translates one window from the first `forms` section of the Document.
     void TranslateForm(TControl* Form) const;
     // The translation of a message key, or Text when the Document has none.

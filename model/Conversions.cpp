@@ -106,7 +106,7 @@ std::optional<std::uint32_t> ParseIPText(const std::string& text, TIPForms forms
 bool IsDeviceAddress(std::uint32_t value)
 {
     const std::uint32_t first = value & 0xFF;
-    return first != 0 && first != 127 && first < 224;
+    return first != 0 && first < 224;
 }
 
 bool IsZeroMAC(const TMACAddress& mac)

@@ -37,9 +37,9 @@ enum class TIPForms {
 // with a leading zero is refused: the C library reads "061" as octal 49 (and "0x10" as hex), a
 // person means 61, and no guess is safe.
 std::optional<std::uint32_t> ParseIPText(const std::string& text, TIPForms forms = TIPForms::Dotted);
-// An address a device can be given: not 0.x.x.x (this network), not loopback 127.x.x.x, not
-// multicast (224-239.x.x.x) nor the reserved class E above it with the broadcast
-// 255.255.255.255.
+// An address a device can be given: not 0.x.x.x (this network), not multicast (224-239.x.x.x)
+// nor the reserved class E above it with the broadcast 255.255.255.255. Loopback addresses stay
+// allowed: the simulated devices live there, and their tested files carry them.
 bool IsDeviceAddress(std::uint32_t value);
 
 // A MAC address, its bytes in transmission order.

@@ -65,7 +65,6 @@ public:
     void SetCaption(std::string caption) { FCaption = std::move(caption); }
     void SetNegMask(std::uint32_t mask) { FNegMask = mask; }
     void SetReadOnly(bool readOnly) { FReadOnly = readOnly; }
-    void SetAlias(std::string alias) { FAlias = std::move(alias); }
 
     int ByteSize() const { return (FSizeBits + 7) / 8; }
 

@@ -22,6 +22,9 @@ void TDataManager::LoadFromXML(const xmlNode* element)
 void TDataManager::Clear()
 {
     FPackets.clear();
+    FByName.clear();
+    FByAlias.clear();
+    FByItemName.clear();
     FFootprint = 0;
 }
 
@@ -29,6 +32,13 @@ int TDataManager::AddPacket(std::unique_ptr<TDataPacket> packet)
 {
     if (!packet || FFootprint + packet->Footprint() > MaxManagerFootprint) return -1;
     FFootprint += packet->Footprint();
+    TDataPacket* added = packet.get();
+    FByName.try_emplace(added->Name(), added);
+    FByAlias.try_emplace(added->Alias().empty() ? added->Name() : added->Alias(), added);
+    for (int i = 0; i < added->ItemCount(); ++i) {
+        FByItemName.try_emplace(added->GetItem(i)->Name(), added);
+        if (!added->GetItem(i)->Alias().empty()) FByItemName.try_emplace(added->GetItem(i)->Alias(), added);
+    }
     FPackets.push_back(std::move(packet));
     return PacketCount() - 1;
 }
@@ -49,11 +59,9 @@ TDataPacket* TDataManager::GetPacket(int index) const
 
 TDataPacket* TDataManager::FindPacket(const std::string& name) const
 {
-    for (const auto& packet : FPackets)
-        if (packet->Name() == name) return packet.get();
-    for (const auto& packet : FPackets)
-        if ((packet->Alias().empty() ? packet->Name() : packet->Alias()) == name) return packet.get();
-    return nullptr;
+    if (const auto named = FByName.find(name); named != FByName.end()) return named->second;
+    const auto aliased = FByAlias.find(name);
+    return aliased != FByAlias.end() ? aliased->second : nullptr;
 }
 
 TDataItem* TDataManager::FindItem(const std::string& name) const
@@ -63,9 +71,8 @@ TDataItem* TDataManager::FindItem(const std::string& name) const
         const TDataPacket* packet = FindPacket(name.substr(0, dot));
         return packet ? packet->FindItem(name.substr(dot + 1)) : nullptr;
     }
-    for (const auto& packet : FPackets)
-        if (TDataItem* item = packet->FindItem(name)) return item;
-    return nullptr;
+    const auto owner = FByItemName.find(name);
+    return owner != FByItemName.end() ? owner->second->FindItem(name) : nullptr;
 }
 
 TItemValue TDataManager::GetValue(const std::string& name) const

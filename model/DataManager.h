@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "model/DataPacket.h"
@@ -45,6 +46,11 @@ public:
 
 private:
     std::vector<std::unique_ptr<TDataPacket>> FPackets;
+    // The first record of each name and of each alias, and for each field name or alias the
+    // first record that has such a field: a lookup takes the same time for any size of mapping.
+    std::unordered_map<std::string, TDataPacket*> FByName;
+    std::unordered_map<std::string, TDataPacket*> FByAlias;
+    std::unordered_map<std::string, TDataPacket*> FByItemName;
     std::string FName;
     std::size_t FFootprint = 0;
 };

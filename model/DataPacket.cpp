@@ -58,6 +58,8 @@ int TDataPacket::AddItem(std::unique_ptr<TDataItem> item)
 {
     if (!item || Footprint() + item->ImageSize() > MaxPacketFootprint) return -1;
     FImageBytes += item->ImageSize();
+    FByName.try_emplace(item->Name(), item.get());
+    if (!item->Alias().empty()) FByAlias.try_emplace(item->Alias(), item.get());
     FItems.push_back(std::move(item));
     return ItemCount() - 1;
 }
@@ -74,6 +76,8 @@ int TDataPacket::AddItemFromXML(const xmlNode* element)
 void TDataPacket::ClearItems()
 {
     FItems.clear();
+    FByName.clear();
+    FByAlias.clear();
     FImageBytes = 0;
 }
 
@@ -84,11 +88,9 @@ TDataItem* TDataPacket::GetItem(int index) const
 
 TDataItem* TDataPacket::FindItem(const std::string& name) const
 {
-    for (const auto& item : FItems)
-        if (item->Name() == name) return item.get();
-    for (const auto& item : FItems)
-        if (item->Alias() == name) return item.get();
-    return nullptr;
+    if (const auto named = FByName.find(name); named != FByName.end()) return named->second;
+    const auto aliased = FByAlias.find(name);
+    return aliased != FByAlias.end() ? aliased->second : nullptr;
 }
 
 TItemValue TDataPacket::GetValue(const std::string& name) const

@@ -7,6 +7,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "model/Bytes.h"
@@ -62,7 +63,8 @@ public:
     int ItemCount() const { return static_cast<int>(FItems.size()); }
     TDataItem* GetItem(int index) const;
 
-    // By name, else by alias; letter case counts.
+    // By name, else by alias; letter case counts. Names and aliases are fixed once a field is
+    // built, so both are kept in an index.
     TDataItem* FindItem(const std::string& name) const;
     bool HasItem(const std::string& name) const { return FindItem(name) != nullptr; }
     TItemValue GetValue(const std::string& name) const;
@@ -103,7 +105,6 @@ public:
 
     const std::string& Name() const { return FName; }
     const std::string& Alias() const { return FAlias; }
-    void SetAlias(std::string alias) { FAlias = std::move(alias); }
     TPacketType PacketType() const { return FPacketType; }
     bool Received() const { return FReceived; }
     void SetReceived(bool received) { FReceived = received; }
@@ -121,6 +122,9 @@ private:
 
     TBytes FBuffer;
     std::vector<std::unique_ptr<TDataItem>> FItems;
+    // The first field of each name and of each alias.
+    std::unordered_map<std::string, TDataItem*> FByName;
+    std::unordered_map<std::string, TDataItem*> FByAlias;
     std::array<std::string, 5> FHeaders;  // indexed by THeaderKind; [hkNone] stays empty
     std::string FName;
     std::string FAlias;

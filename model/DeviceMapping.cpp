@@ -19,7 +19,9 @@ const TXmlDocument& BuiltInMapping()
     return document;
 }
 
-std::unique_ptr<TDataManager> BuildManager(const TXmlDocument& document)
+} // namespace
+
+std::unique_ptr<TDataManager> BuildDeviceMapping(const TXmlDocument& document)
 {
     const xmlNode* mapping = FirstChildElement(document.DocumentElement(), "device_mapping");
     if (!mapping) throw Exception("Device mapping not found.");
@@ -30,15 +32,15 @@ std::unique_ptr<TDataManager> BuildManager(const TXmlDocument& document)
     return std::make_unique<TDataManager>(dataManager);
 }
 
-} // namespace
-
 std::unique_ptr<TDataManager> LoadDeviceMapping(const std::string& fileName)
 {
     std::error_code error;
-    if (!std::filesystem::is_regular_file(fileName, error)) return BuildManager(BuiltInMapping());
-    const std::uintmax_t size = std::filesystem::file_size(fileName, error);
-    if (!error && size > MaxMappingFileSize) throw Exception("Device mapping document is too large.");
-    return BuildManager(TXmlDocument::ParseFile(fileName));
+    if (!std::filesystem::is_regular_file(fileName, error)) return BuildDeviceMapping(BuiltInMapping());
+    try {
+        return BuildDeviceMapping(TXmlDocument::ParseFile(fileName, MaxMappingFileSize));
+    } catch (const EFileTooLarge&) {
+        throw Exception("Device mapping document is too large.");
+    }
 }
 
 } // namespace qubra

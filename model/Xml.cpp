@@ -2,13 +2,10 @@
 
 #include <libxml/parser.h>
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <iterator>
-#include <sstream>
 
 #include "model/Exception.h"
+#include "model/FileText.h"
 
 namespace qubra {
 
@@ -61,13 +58,9 @@ TXmlDocument TXmlDocument::Parse(std::string_view text)
     return TXmlDocument(doc);
 }
 
-TXmlDocument TXmlDocument::ParseFile(const std::string& fileName)
+TXmlDocument TXmlDocument::ParseFile(const std::string& fileName, std::size_t maxSize)
 {
-    std::ifstream file(fileName, std::ios::binary);
-    if (!file) throw Exception("failed to load \"" + fileName + "\": " + std::strerror(errno));
-    std::ostringstream content;
-    content << file.rdbuf();
-    return Parse(content.str());
+    return Parse(ReadFileText(fileName, maxSize));
 }
 
 xmlNode* TXmlDocument::DocumentElement() const { return xmlDocGetRootElement(FDoc.get()); }

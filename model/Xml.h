@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "model/FileText.h"
 #include "model/ItemValue.h"
 
 namespace qubra {
@@ -18,7 +19,8 @@ namespace qubra {
 class TXmlDocument {
 public:
     static TXmlDocument Parse(std::string_view text);
-    static TXmlDocument ParseFile(const std::string& fileName);
+    // Raises EFileTooLarge for a file of more than maxSize bytes.
+    static TXmlDocument ParseFile(const std::string& fileName, std::size_t maxSize = MaxInputFileSize);
 
     xmlNode* DocumentElement() const;
 

@@ -10,6 +10,7 @@
 
 #include "model/Conversions.h"
 #include "net/ARPManager.h"
+#include "resources/QUBRA_dmi.h"
 #include "sim/SimRecords.h"
 #include "tests/cli/CliTestSupport.h"
 
@@ -43,6 +44,16 @@ std::string TempFile(const std::string& Name, const std::string& Content)
     return path;
 }
 
+// The built-in mapping with Extra more fields in its setup record.
+std::string LargeMapping(int Extra)
+{
+    std::string mapping(resources::QUBRA_dmi);
+    std::string fields;
+    for (int i = 0; i < Extra; ++i)
+        fields += "<dataitem name=\"extra_" + std::to_string(i) + "\" type=\"number\" position=\"100\" size=\"1\"/>\n";
+    return mapping.insert(mapping.find("</datapacket>"), fields);
+}
+
 // The bytes after the header, where the settings are.
 TBytes Body(const TBytes& Record)
 {
@@ -65,6 +76,14 @@ TEST_F(CliProgramTest, BadUsageAndBadInputEndWithTwoAndReachNoDevice)
     const std::string strangeRecord = TempFile(
         "strange.json", R"({"format":"qubra232-setup","version":1,"records":{"SetupRecord0":")" +
                             std::string(240, '0') + R"(","Other":"00"}})");
+    const auto setupFile = [&](const std::string& Name, const std::string& Version,
+                               const std::string& Fields) {
+        return TempFile(Name, R"({"format":"qubra232-setup","version":)" + Version +
+                                  R"(,"records":{"SetupRecord0":")" + BytesToHex(RecordWith("127.0.0.5", {})) +
+                                  R"("},"fields":{)" + Fields + "}}");
+    };
+    const std::string huge = TempFile("huge.json", std::string((16u << 20) + 1, ' '));
+    const std::string hugeLanguage = TempFile("huge.lng.xml", std::string((16u << 20) + 1, ' '));
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
         {{"frobnicate"}, "unknown command 'frobnicate'"},
         {{}, "no command given"},
@@ -91,6 +110,25 @@ TEST_F(CliProgramTest, BadUsageAndBadInputEndWithTwoAndReachNoDevice)
         {{"import", "--ip", "127.0.0.1", "--in", malformed}, "parse error"},
         {{"import", "--ip", "127.0.0.1", "--in", shortRecord}, "has 2 bytes, the device's has 120"},
         {{"import", "--ip", "127.0.0.1", "--in", strangeRecord}, "record Other is not a setup record"},
+        // The version is the integer 1 alone; a value beyond int is no undefined behaviour.
+        {{"import", "--ip", "127.0.0.1", "--in", setupFile("v1e93.json", "1e93", "")}, "unknown version"},
+        {{"import", "--ip", "127.0.0.1", "--in", setupFile("vbig.json", "4294967297", "")}, "unknown version"},
+        {{"import", "--ip", "127.0.0.1", "--in", setupFile("vfraction.json", "1.99", "")}, "unknown version"},
+        {{"import", "--ip", "127.0.0.1", "--in", setupFile("vtrue.json", "true", "")}, "unknown version"},
+        {{"import", "--ip", "127.0.0.1", "--in", TempFile("format.json", R"({"format":{}})")}, "not a setup file"},
+        {{"import", "--ip", "127.0.0.1", "--in", huge}, "huge.json: larger than 16 MB"},
+        {{"read", "--ip", "127.0.0.1", "--lang", hugeLanguage}, "huge.lng.xml: larger than 16 MB"},
+        // An edited readable field goes by the rules of --set.
+        {{"import", "--ip", "127.0.0.1", "--in", setupFile("port.json", "1", R"("SetupRecord0.unit_port":"fast")")},
+         "field SetupRecord0.unit_port: 'fast' is not a valid integer value"},
+        {{"import", "--ip", "127.0.0.1", "--in", setupFile("speed.json", "1", R"("SetupRecord0.line_speed":15)")},
+         "field SetupRecord0.line_speed: '15' is none of the values"},
+        {{"import", "--ip", "127.0.0.1", "--in", setupFile("ip.json", "1", R"("SetupRecord0.unit_ip":"224.0.0.1")")},
+         "unit_ip: 224.0.0.1 is no device's address"},
+        {{"import", "--ip", "127.0.0.1", "--in", setupFile("float.json", "1", R"("SetupRecord0.unit_port":4001.5)")},
+         "field SetupRecord0.unit_port: 4001.5 is no number"},
+        {{"import", "--ip", "127.0.0.1", "--in", setupFile("unknown.json", "1", R"("SetupRecord0.nope":1)")},
+         "field SetupRecord0.nope is not a setup field"},
         {{"read", "--ip", "127.0.0.1", "--mapping", missing}, "no such file"},
         {{"read", "--ip", "127.0.0.1", "--mapping", malformed}, ""},
         {{"read", "--ip", "127.0.0.1", "--lang", missing}, "nenalezen"},
@@ -472,6 +510,104 @@ TEST_F(CliProgramTest, ImportClonesTheExportKeepingEachDevicesOwnNetwork)
     }
 }
 
+// What a person edits in the readable fields is what is written; the bytes of a crafted file
+// pass the same checks as typed values, device by device, and nothing is written otherwise.
+TEST_F(CliProgramTest, ImportWritesTheEditedFieldsAndRefusesWhatSetRefuses)
+{
+    TSimKnobs restarting;
+    restarting.RestartMs = 50;
+    AddDevice("127.0.0.1", kMAC1);
+    TSimDevice& target = AddDevice("127.0.0.2", kMAC2, restarting);
+    const TProgramResult exported = Cli({"export", "--ip", "127.0.0.1"});
+    ASSERT_EQ(exported.ExitCode, 0) << exported.Err;
+    auto document = Json(exported);
+    document["fields"]["SetupRecord0.unit_port"] = 4001;
+    document["fields"]["SetupRecord0.line_speed"] = "115200";
+    document["fields"]["SetupRecord0.terminal_name"] = "Sklad č";
+    const TProgramResult edited = Cli({"import", "--ip", "127.0.0.2", "--yes", "--in",
+                                       TempFile("edited.json", document.dump())});
+    ASSERT_EQ(edited.ExitCode, 0) << edited.Err;
+    std::vector<TBytes> writes = target.PayloadsWithCode(kSetCode);
+    ASSERT_EQ(writes.size(), 1u);
+    TRecordReader written(writes[0]);
+    EXPECT_EQ(written.Value("unit_port").Integer(), 4001);
+    EXPECT_EQ(written.Value("line_speed").Integer(), 8) << "the entry named 115200";
+    EXPECT_EQ(written.Value("terminal_name").Text(), "Sklad \xE8");
+    EXPECT_EQ(written.Value("unit_ip").Text(), "127.0.0.2") << "the device's own address stays";
+
+    const std::vector<std::pair<std::string, TItemValue>> crafted{
+        {"unit_ip", "255.255.255.255"}, {"tcp_keepalive_range", 0}, {"line_speed", 15}};
+    for (const auto& [field, value] : crafted) {
+        SCOPED_TRACE(field);
+        TRecordReader record(RecordWith("127.0.0.2", {{field, value}}));
+        document["records"]["SetupRecord0"] = BytesToHex(record.Record().GetData());
+        document.erase("fields");
+        const TProgramResult result =
+            Cli({"import", "--ip", "127.0.0.2", "--with-network", "--yes", "--in",
+                 TempFile("crafted.json", document.dump())});
+        EXPECT_NE(result.ExitCode, 0);
+        EXPECT_TRUE(Contains(result.Err, "field SetupRecord0." + field + ": ")) << result.Err;
+        EXPECT_FALSE(Contains(result.Out, " ok\n")) << result.Out;
+        EXPECT_EQ(target.PayloadsWithCode(kSetCode).size(), 1u) << "nothing more was written";
+    }
+}
+
+// Inputs of 100 000 fields or keys: each would take 20 s and more on a quadratic path.
+TEST_F(CliProgramTest, LargeMappingsAndSetupFilesTakeLinearTime)
+{
+    AddDevice("127.0.0.1", kMAC1);
+    const std::string mapping = TempFile("large.dmi", LargeMapping(100000));
+    auto timed = [&](std::vector<std::string> Arguments) {
+        const auto start = std::chrono::steady_clock::now();
+        TProgramResult result = Cli(std::move(Arguments));
+        std::printf("qubra-cli %s: %.2f s\n", result.Out.empty() ? "refusing" : "reading",
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(12));
+        return result;
+    };
+    const TProgramResult read = timed({"--mapping", mapping, "read", "--ip", "127.0.0.1", "--json"});
+    ASSERT_EQ(read.ExitCode, 0) << read.Err;
+    const auto fields = Json(read);
+    EXPECT_EQ(fields.size(), 100053u);
+    EXPECT_EQ(fields["SetupRecord0.extra_99999"], 0);
+
+    std::string keys;
+    for (int i = 0; i < 100000; ++i)
+        keys += (i ? ",\"k" : "\"k") + std::to_string(i) + "\":" + std::to_string(i);
+    const TProgramResult refused = timed({"import", "--ip", "127.0.0.1", "--in",
+                                          TempFile("keys.json", R"({"format":"qubra232-setup","version":1,"records":{)" + keys + "}}")});
+    EXPECT_EQ(refused.ExitCode, 2);
+    EXPECT_TRUE(Contains(refused.Err, "is not a setup record")) << refused.Err;
+}
+
+// Parsing a large mapping does not look at the signal flag, and need not: the signal ends it.
+TEST_F(CliProgramTest, SignalsEndTheRunAtOnceWhileItParses)
+{
+    AddDevice("127.0.0.1", kMAC1);
+    const std::string mapping = TempFile("parse.dmi", LargeMapping(200000));
+    const std::string out = ::testing::TempDir() + "qubra-cli-interrupted-" + std::to_string(getpid()) + ".json";
+    for (const int signal : {SIGINT, SIGTERM}) {
+        for (const std::string command : {"read", "export"}) {
+            SCOPED_TRACE(command + " " + std::to_string(signal));
+            std::vector<std::string> words{"--mapping", mapping, command, "--ip", "127.0.0.1"};
+            if (command == "export")
+                words.insert(words.end(), {"--out", out});
+            TProgram program(Command(words));
+            usleep(200000);
+            const auto signalled = std::chrono::steady_clock::now();
+            program.Signal(signal);
+            const TProgramResult result = program.Wait(20000);
+            const auto took = std::chrono::steady_clock::now() - signalled;
+            std::printf("%s ended %.0f ms after signal %d\n", command.c_str(),
+                        std::chrono::duration<double, std::milli>(took).count(), signal);
+            EXPECT_LT(took, std::chrono::milliseconds(300));
+            EXPECT_EQ(result.ExitCode, 128 + signal) << result.Err;
+            EXPECT_EQ(result.Err, "qubra-cli: interrupted, stopped after cleaning up\n");
+            EXPECT_FALSE(std::filesystem::exists(out));
+        }
+    }
+}
+
 TEST_F(CliProgramTest, ImportWithNetworkTakesTheFilesAddress)
 {
     AddDevice("127.0.0.1", kMAC1);
@@ -487,6 +623,8 @@ TEST_F(CliProgramTest, ImportWithNetworkTakesTheFilesAddress)
     record.Record().SetValue("unit_ip", "127.0.0.9");
     record.Record().SetValue("gateway_ip", "127.0.0.254");
     document["records"]["SetupRecord0"] = BytesToHex(record.Record().GetData());
+    // Without readable fields the bytes alone count.
+    document.erase("fields");
     const std::string file = TempFile("with-network.json", document.dump());
 
     const TProgramResult imported =

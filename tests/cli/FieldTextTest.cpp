@@ -84,7 +84,7 @@ TEST_F(FieldSettingsTest, AnythingElseIsRefusedAndChangesNothing)
         {"disconnect_config_term=2", "no combination of the values of disconnect_config_term"},
         {"disconnect_config_term=8", "no combination"},
         {"unit_ip=0.0.0.0", "0.0.0.0 is no device's address"},
-        {"unit_ip=127.0.0.5", "no device's address"},
+        {"unit_ip=240.0.0.5", "no device's address"},
         {"unit_ip=224.0.0.1", "no device's address"},
         {"unit_ip=240.0.0.1", "no device's address"},
         {"unit_ip=255.255.255.255", "no device's address"},

@@ -428,7 +428,7 @@ TEST_F(MainWindowTest, TypedValuesTheRecordCannotTakeAreRefusedOnTheirOwnPage)
         EXPECT_TRUE(shows(Page));
         EXPECT_TRUE(device.PayloadsWithCode(kSetCode).empty());
     };
-    for (const char* ip : {"127.0.0.010", "0127.0.0.4", "127.0.0.0x4", "224.0.0.1", "240.0.0.1", "127.0.0.9", "0.1.2.3"}) {
+    for (const char* ip : {"127.0.0.010", "0127.0.0.4", "127.0.0.0x4", "224.0.0.1", "240.0.0.1", "0.1.2.3"}) {
         SCOPED_TRACE(ip);
         Window->Pages->IPSet().SetValues(ip, "255.0.0.0", "0.0.0.0");
         refused("Síťové nastavení není v pořádku.", "pnlNastNet");
