@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 build="${FUZZ_BUILD_DIR:-build-fuzz}"
 seconds="${FUZZ_SECONDS:-60}"
-targets=(${FUZZ_TARGETS:-answers mapping language setup values arphelper})
+targets=(${FUZZ_TARGETS:-answers mapping language setup values plan arphelper})
 cmake -G Ninja -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUBRA_FUZZ=ON -DQUBRA_GUI=OFF -DQUBRA_TESTS=OFF -DQUBRA_BENCH=OFF > /dev/null
 cmake --build "$build" -j2 --target "${targets[@]/%/_fuzz}"

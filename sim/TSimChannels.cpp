@@ -176,6 +176,10 @@ void TSimChannels::Accept(TChannel& channel)
     if (connection < 0)
         return;
     const std::string from = SimIPToText(peer.sin_addr.s_addr) + ":" + std::to_string(ntohs(peer.sin_port));
+    // A peer that closed and connected again at once: its old connection has ended, even if
+    // the loop has not seen that yet.
+    if (char byte; channel.Connection >= 0 && recv(channel.Connection, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0)
+        EndConnection(channel, "closed by the peer");
     // The serial port serves one connection at a time.
     if (channel.Connection >= 0) {
         close(connection);
