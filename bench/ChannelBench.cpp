@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "sim/SimFreePort.h"
 #include "channel/TerminalBridge.h"
 #include "sim/SimRecords.h"
 #include "sim/TSimUdpHost.h"
@@ -25,19 +26,6 @@ namespace {
 
 constexpr int kRoundTrips = 2000;
 constexpr std::size_t kStreamBytes = 16 << 20;
-
-std::uint16_t FreePort()
-{
-    const int probe = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-    close(probe);
-    return ntohs(address.sin_port);
-}
 
 bool WaitFor(int Fd, short Events)
 {
@@ -112,7 +100,7 @@ int main()
     knobs.Unpaced = true;
     TSimDevice& device = host.AddDevice(SimTextToMAC("00-20-4a-00-b0-01"), SimTextToIP("127.0.24.200"), knobs);
     TBytes record = device.Record();
-    const std::uint16_t port = FreePort();
+    const std::uint16_t port = SimFreeTcpPort();
     record[kSimUnitPortOffset] = static_cast<std::uint8_t>(port);
     record[kSimUnitPortOffset + 1] = static_cast<std::uint8_t>(port >> 8);
     device.SetRecord(record);

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "sim/SimFreePort.h"
 #include "tests/cli/CliTestSupport.h"
 
 using namespace qubra;
@@ -19,20 +20,6 @@ namespace {
 bool Contains(const std::string& Text, const std::string& Part)
 {
     return Text.find(Part) != std::string::npos;
-}
-
-// A TCP port nobody listens on at the moment, for a device's data channel.
-std::uint16_t FreePort()
-{
-    const int probe = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-    close(probe);
-    return ntohs(address.sin_port);
 }
 
 std::string TempPath(const std::string& Name)
@@ -80,7 +67,7 @@ protected:
     {
         TSimDevice& device = AddDevice(IP, MAC, Knobs);
         TRecordReader reader(device.Record());
-        reader.Record().SetValue("unit_port", static_cast<int>(FreePort()));
+        reader.Record().SetValue("unit_port", static_cast<int>(SimFreeTcpPort()));
         for (const auto& [field, value] : Fields)
             reader.Record().SetValue(field, value);
         device.SetRecord(reader.Record().GetData());

@@ -148,10 +148,10 @@ std::vector<TBytes> DeviceRecords(const TDataPacket& Layout)
 {
     const std::size_t size = Layout.GetData().size();
     std::vector<TBytes> records{TBytes(size, 0x00), TBytes(size, 0xFF)};
-    for (std::uint32_t seed : {1u, 7u, 42u}) {
+    for (std::uint32_t state : {1u, 7u, 42u}) {
         TBytes record(size);
         for (std::uint8_t& byte : record)
-            byte = static_cast<std::uint8_t>((seed = seed * 1103515245u + 12345u) >> 16);
+            byte = static_cast<std::uint8_t>((state = state * 1103515245u + 12345u) >> 16);
         records.push_back(record);
     }
     TBytes crafted(size, 0x00);

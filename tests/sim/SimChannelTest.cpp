@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "sim/SimFreePort.h"
 #include "sim/SimRecords.h"
 #include "sim/TSimUdpHost.h"
 
@@ -27,19 +28,6 @@ std::uint32_t DeviceIP()
 }
 
 // A TCP port free at the device's address.
-std::uint16_t FreePort()
-{
-    const int probe = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = DeviceIP();
-    socklen_t length = sizeof address;
-    bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-    close(probe);
-    return ntohs(address.sin_port);
-}
-
 // A blocking connection, or -1 when refused (retried briefly: the channel follows its record
 // within a few milliseconds).
 int Connect(std::uint16_t Port, bool ExpectRefused = false)
@@ -82,7 +70,7 @@ class SimChannelTest : public ::testing::Test {
 protected:
     TSimUdpHost Host;
     TSimDevice* Device = nullptr;
-    std::uint16_t Port = FreePort();
+    std::uint16_t Port = SimFreeTcpPort(DeviceIP());
 
     void Start(const TSimKnobs& Knobs = {})
     {
@@ -134,7 +122,7 @@ TEST_F(SimChannelTest, EchoesAtTheLineSpeedOfTheRecordAndFollowsItsPortAndAccept
     }
 
     // A new port is taken at once; never accepting, or datagram mode, closes the channel.
-    const std::uint16_t moved = FreePort();
+    const std::uint16_t moved = SimFreeTcpPort(DeviceIP());
     Edit([&](TBytes& record) { SetPort(record, moved); });
     EXPECT_EQ(Connect(Port, true), -1);
     const int fd = Connect(moved);
